@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The registry functions the programs use, realised on per-user hive files:
+// HKEY_CURRENT_USER in $XDG_CONFIG_HOME/VELT/user.reg and HKEY_CLASSES_ROOT in
+// $XDG_DATA_HOME/VELT/classes.reg. Results are the Windows error numbers so that
+// callers keep the checks they would make on Windows. Every function is
+// thread-safe; writes are atomic and serialised between processes.
+namespace platform::registry {
+
+using LSTATUS = int32_t;
+
+inline constexpr LSTATUS kSuccess = 0;
+inline constexpr LSTATUS kFileNotFound = 2;
+inline constexpr LSTATUS kAccessDenied = 5;
+inline constexpr LSTATUS kInvalidHandle = 6;
+inline constexpr LSTATUS kInvalidParameter = 87;
+inline constexpr LSTATUS kMoreData = 234;
+inline constexpr LSTATUS kNoMoreItems = 259;
+// The hive file could not be written (disk full, folder not writable, ...).
+inline constexpr LSTATUS kWriteFault = 29;
+
+inline constexpr uint32_t REG_NONE = 0;
+inline constexpr uint32_t REG_SZ = 1;
+inline constexpr uint32_t REG_DWORD = 4;
+
+enum class Root { CurrentUser, ClassesRoot };
+enum class Access { Read, Full };
+
+struct KeyHandle;
+using HKEY = KeyHandle*;
+
+// Opens an existing key; never creates one. An empty subKey opens the root itself.
+// Paths use "\" as separator ("Software\\VELT\\Tarnwick"); names are case-insensitive.
+LSTATUS RegOpenKey(Root root, std::string_view subKey, Access access, HKEY* out);
+LSTATUS RegOpenKey(HKEY parent, std::string_view subKey, Access access, HKEY* out);
+
+// Opens a key with full access, creating it and any missing parents.
+LSTATUS RegCreateKey(Root root, std::string_view subKey, HKEY* out);
+LSTATUS RegCreateKey(HKEY parent, std::string_view subKey, HKEY* out);
+
+// Windows semantics: *size is the buffer size on entry and the bytes stored (or
+// needed) on return; a REG_SZ counts its terminating zero, so a 256-byte buffer
+// holds at most 255 characters. data == nullptr asks only for the size. A buffer
+// that is too small gives kMoreData, a missing value kFileNotFound. type may be
+// nullptr. An empty name is the key's default value.
+LSTATUS RegQueryValue(HKEY key, std::string_view name, uint32_t* type, void* data, uint32_t* size);
+
+// Writing through a handle opened with Access::Read gives kAccessDenied.
+// A string may hold any byte except NUL (kInvalidParameter).
+LSTATUS RegSetString(HKEY key, std::string_view name, std::string_view value);
+LSTATUS RegSetDword(HKEY key, std::string_view name, uint32_t value);
+LSTATUS RegDeleteValue(HKEY key, std::string_view name);
+
+// Deletes a key that has no subkeys (otherwise kAccessDenied).
+LSTATUS RegDeleteKey(Root root, std::string_view subKey);
+LSTATUS RegDeleteKey(HKEY parent, std::string_view subKey);
+
+// Deletes a key with everything below it. An empty subKey deletes everything
+// below the given key but keeps the key itself, as on Windows.
+LSTATUS RegDeleteTree(Root root, std::string_view subKey);
+LSTATUS RegDeleteTree(HKEY parent, std::string_view subKey);
+
+// Enumeration in the order of creation; kNoMoreItems past the end.
+LSTATUS RegEnumKey(HKEY key, uint32_t index, std::string* name);
+LSTATUS RegEnumValue(HKEY key, uint32_t index, std::string* name, uint32_t* type);
+
+LSTATUS RegCloseKey(HKEY key);
+
+// Convenience for callers: reads a REG_SZ of any length (no buffer size rules).
+LSTATUS RegQueryString(HKEY key, std::string_view name, std::string* value);
+LSTATUS RegQueryDword(HKEY key, std::string_view name, uint32_t* value);
+
+// The file that backs a hive under the current environment.
+std::string HivePath(Root root);
+
+} // namespace platform::registry
