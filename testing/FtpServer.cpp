@@ -1,0 +1,71 @@
+#include "testing/FtpServer.h"
+
+#include "testing/FreeTcpPort.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#ifndef VELT_TESTING_DIR
+#error "VELT_TESTING_DIR must name the folder of the test-support sources"
+#endif
+
+namespace velt::testing {
+
+FtpServer::FtpServer(std::string user, std::string password)
+    : m_user(std::move(user))
+    , m_password(std::move(password))
+{
+    std::filesystem::create_directories(home());
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (start())
+            return;
+    }
+    throw std::runtime_error("FTP server did not start:\n" + logs());
+}
+
+FtpServer::~FtpServer()
+{
+    stop();
+}
+
+bool FtpServer::start()
+{
+    m_port = FreeTcpPort();
+    m_process = std::make_unique<ChildProcess>(
+        std::vector<std::string> {"/usr/bin/python3", VELT_TESTING_DIR "/ftp_server.py", "--port",
+                                  std::to_string(m_port), "--user", m_user, "--password", m_password, "--home",
+                                  home().string()},
+        m_dir.file("ftp.log"));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!m_process->running())
+            return false;
+        if (WaitForTcpPort(m_port, 50))
+            return true;
+    }
+    m_process->stop();
+    return false;
+}
+
+std::string FtpServer::url(const std::string& path) const
+{
+    return "ftp://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::string FtpServer::readFile(const std::string& relativePath) const
+{
+    return ReadTextFile((home() / relativePath).string());
+}
+
+std::string FtpServer::logs() const
+{
+    return "--- FTP server log ---\n" + ReadTextFile(m_dir.file("ftp.log"));
+}
+
+void FtpServer::stop()
+{
+    if (m_process)
+        m_process->stop();
+}
+
+} // namespace velt::testing
