@@ -48,6 +48,10 @@ bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, in
 // Removing a WM_TIMER restarts that timer's period. True when a message was found.
 bool PeekMessage(MSG* msg, void* hwnd, uint32_t filterMin, uint32_t filterMax, uint32_t removeFlags);
 
+// Like PeekMessage for the WM_TIMER of one timer only: true when that timer of
+// the calling thread is due, whatever other timers are due before it.
+bool PeekTimerMessage(MSG* msg, uint32_t timerId, uint32_t removeFlags);
+
 // Starts (or, for an id of a running timer of this thread, restarts) a thread
 // timer that makes WM_TIMER due every elapseMs (at least 10 ms). hwnd must be
 // nullptr. Returns the timer id (non-zero), 0 on failure.

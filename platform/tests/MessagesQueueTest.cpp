@@ -1,0 +1,257 @@
+#include "platform/messages/MessageWait.h"
+#include "platform/messages/ThreadMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+#include <map>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+constexpr uint32_t kFirst = WM_USER + 1;
+constexpr uint32_t kSecond = WM_USER + 2;
+constexpr uint32_t kCancel = 0x07E9;
+
+bool Readable(int fd, int timeoutMs = 0)
+{
+    pollfd pfd {fd, POLLIN, 0};
+    return poll(&pfd, 1, timeoutMs) == 1 && (pfd.revents & POLLIN);
+}
+
+void EmptyQueue()
+{
+    MSG msg;
+    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) { }
+}
+
+// Each test runs on a fresh thread, so queues and timers never leak between tests.
+template<typename F>
+void OnNewThread(F body)
+{
+    std::thread(body).join();
+}
+
+} // namespace
+
+TEST(MessagesQueue, ThreadIdsAreNonZeroStableAndDistinct)
+{
+    const uint32_t mine = GetCurrentThreadId();
+    EXPECT_NE(mine, 0u);
+    EXPECT_EQ(mine, GetCurrentThreadId());
+    std::vector<uint32_t> others(4);
+    std::vector<std::thread> threads;
+    for (auto& id : others)
+        threads.emplace_back([&id] { id = GetCurrentThreadId(); });
+    for (auto& t : threads)
+        t.join();
+    std::sort(others.begin(), others.end());
+    EXPECT_EQ(std::unique(others.begin(), others.end()), others.end());
+    for (uint32_t id : others)
+        EXPECT_NE(id, mine);
+}
+
+TEST(MessagesQueue, PostedMessagesComeBackInOrderWithTheirParameters)
+{
+    OnNewThread([] {
+        const uint32_t self = GetCurrentThreadId();
+        ASSERT_TRUE(PostThreadMessage(self, kFirst, 11, -1));
+        ASSERT_TRUE(PostThreadMessage(self, kSecond, 22, 0x7fffffff));
+        MSG msg;
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, kFirst);
+        EXPECT_EQ(msg.wParam, 11u);
+        EXPECT_EQ(msg.lParam, -1);
+        EXPECT_EQ(msg.hwnd, nullptr);
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, kSecond);
+        EXPECT_EQ(msg.lParam, 0x7fffffff);
+        EXPECT_FALSE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+    });
+}
+
+struct FilterCase
+{
+    const char* name;
+    void* hwnd;
+    uint32_t min;
+    uint32_t max;
+    uint32_t expected; // 0: nothing matches
+};
+
+class MessagesFilter : public ::testing::TestWithParam<FilterCase>
+{
+};
+
+TEST_P(MessagesFilter, SelectsTheFirstMatchingMessageAndLeavesTheRest)
+{
+    const FilterCase c = GetParam();
+    OnNewThread([c] {
+        const uint32_t self = GetCurrentThreadId();
+        ASSERT_TRUE(PostThreadMessage(self, kFirst, 1, 0));
+        ASSERT_TRUE(PostThreadMessage(self, kCancel, 2, 0));
+        ASSERT_TRUE(PostThreadMessage(self, kSecond, 3, 0));
+        MSG msg;
+        const bool found = PeekMessage(&msg, c.hwnd, c.min, c.max, PM_REMOVE);
+        EXPECT_EQ(found, c.expected != 0);
+        if (found)
+            EXPECT_EQ(msg.message, c.expected);
+        // Whatever was not taken is still there, in order.
+        std::vector<uint32_t> rest;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            rest.push_back(msg.message);
+        EXPECT_EQ(rest.size(), found ? 2u : 3u);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filters, MessagesFilter,
+    ::testing::Values(FilterCase {"AnyWindowAnyNumber", nullptr, 0, 0, kFirst},
+                      FilterCase {"ThreadOnlyAnyNumber", HWND_THREAD_ONLY, 0, 0, kFirst},
+                      FilterCase {"ExactNumberInTheMiddle", HWND_THREAD_ONLY, kCancel, kCancel, kCancel},
+                      FilterCase {"RangeSkipsEarlierMessages", nullptr, kSecond, kCancel, kCancel},
+                      FilterCase {"RangeWithoutMatch", nullptr, WM_TIMER, WM_TIMER, 0},
+                      FilterCase {"SomeWindowGetsNoThreadMessage", reinterpret_cast<void*>(0x1234), 0, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MessagesQueue, PeekWithoutRemovingLeavesTheMessageAndTheDescriptorReadable)
+{
+    OnNewThread([] {
+        const int fd = GetMessageQueueFd();
+        ASSERT_GE(fd, 0);
+        EXPECT_FALSE(Readable(fd));
+        ASSERT_TRUE(PostThreadMessage(GetCurrentThreadId(), kFirst, 0, 0));
+        EXPECT_TRUE(Readable(fd));
+        MSG msg;
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        EXPECT_TRUE(Readable(fd));
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_FALSE(Readable(fd));
+        EXPECT_FALSE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    });
+}
+
+TEST(MessagesQueue, PostsToUnknownOrEndedThreadsFail)
+{
+    EXPECT_FALSE(PostThreadMessage(0, kFirst, 0, 0));
+    EXPECT_FALSE(PostThreadMessage(0xfffffff0u, kFirst, 0, 0));
+    uint32_t ended = 0;
+    std::thread([&ended] {
+        ended = GetCurrentThreadId();
+        EXPECT_TRUE(PostThreadMessage(ended, kFirst, 0, 0));
+    }).join();
+    EXPECT_FALSE(PostThreadMessage(ended, kFirst, 0, 0));
+    // A new thread never inherits the ended one's id.
+    std::thread([ended] { EXPECT_NE(GetCurrentThreadId(), ended); }).join();
+}
+
+TEST(MessagesQueue, AFullQueueRefusesPostsUntilOneIsTaken)
+{
+    OnNewThread([] {
+        const uint32_t self = GetCurrentThreadId();
+        for (uint32_t i = 0; i < MESSAGE_QUEUE_LIMIT; ++i)
+            ASSERT_TRUE(PostThreadMessage(self, kFirst, i, 0)) << i;
+        EXPECT_FALSE(PostThreadMessage(self, kSecond, 0, 0));
+        MSG msg;
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.wParam, 0u);
+        EXPECT_TRUE(PostThreadMessage(self, kSecond, 0, 0));
+        EmptyQueue();
+    });
+}
+
+TEST(MessagesQueue, ManyThreadsPostingLoseNothingAndKeepEachSendersOrder)
+{
+    constexpr int kSenders = 8;
+    constexpr int kPerSender = 1000;
+    std::promise<uint32_t> receiverId;
+    std::map<uintptr_t, std::vector<intptr_t>> bySender;
+    std::thread receiver([&] {
+        receiverId.set_value(GetCurrentThreadId());
+        int got = 0;
+        MSG msg;
+        while (got < kSenders * kPerSender) {
+            if (!PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ASSERT_TRUE(WaitMessage(10000));
+                continue;
+            }
+            bySender[msg.wParam].push_back(msg.lParam);
+            ++got;
+        }
+    });
+    const uint32_t target = receiverId.get_future().get();
+    std::vector<std::thread> senders;
+    for (int s = 0; s < kSenders; ++s) {
+        senders.emplace_back([target, s] {
+            for (int i = 0; i < kPerSender; ++i) {
+                while (!PostThreadMessage(target, kFirst, s, i))
+                    std::this_thread::yield(); // the receiver's queue was full for a moment
+            }
+        });
+    }
+    for (auto& t : senders)
+        t.join();
+    receiver.join();
+    ASSERT_EQ(bySender.size(), static_cast<size_t>(kSenders));
+    for (const auto& [sender, values] : bySender) {
+        ASSERT_EQ(values.size(), static_cast<size_t>(kPerSender));
+        for (int i = 0; i < kPerSender; ++i)
+            ASSERT_EQ(values[i], i) << "sender " << sender;
+    }
+}
+
+TEST(MessagesQueue, ABlockedThreadWakesWhenAnotherThreadPosts)
+{
+    std::promise<uint32_t> id;
+    std::atomic<bool> woke {false};
+    std::thread waiter([&] {
+        id.set_value(GetCurrentThreadId());
+        woke = WaitMessage(10000);
+        MSG msg;
+        EXPECT_TRUE(PeekMessage(&msg, nullptr, kCancel, kCancel, PM_REMOVE));
+    });
+    const uint32_t target = id.get_future().get();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(PostThreadMessage(target, kCancel, 0, 0));
+    waiter.join();
+    EXPECT_TRUE(woke);
+}
+
+TEST(MessagesWait, OnlyInputAfterTheMarkWakesAWait)
+{
+    OnNewThread([] {
+        const uint32_t self = GetCurrentThreadId();
+        ASSERT_TRUE(PostThreadMessage(self, kFirst, 0, 0));
+        const MessageMark mark = TakeMessageMark();
+        // The message posted before the mark does not end the wait.
+        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 50, mark, nullptr), MessageWaitResult::Timeout);
+        std::thread([self] { PostThreadMessage(self, kSecond, 0, 0); }).join();
+        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 5000, mark, nullptr), MessageWaitResult::NewMessage);
+        EmptyQueue();
+    });
+}
+
+TEST(MessagesWait, ReportsAReadyDescriptor)
+{
+    OnNewThread([] {
+        int pair[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+        short revents = 0;
+        const MessageMark mark = TakeMessageMark();
+        EXPECT_EQ(WaitForFdOrNewMessage(pair[0], POLLIN, 30, mark, &revents), MessageWaitResult::Timeout);
+        ASSERT_EQ(write(pair[1], "x", 1), 1);
+        EXPECT_EQ(WaitForFdOrNewMessage(pair[0], POLLIN, 5000, mark, &revents), MessageWaitResult::Ready);
+        EXPECT_TRUE(revents & POLLIN);
+        close(pair[0]);
+        close(pair[1]);
+    });
+}
