@@ -102,8 +102,9 @@ TEST_P(MessagesFilter, SelectsTheFirstMatchingMessageAndLeavesTheRest)
         MSG msg;
         const bool found = PeekMessage(&msg, c.hwnd, c.min, c.max, PM_REMOVE);
         EXPECT_EQ(found, c.expected != 0);
-        if (found)
+        if (found) {
             EXPECT_EQ(msg.message, c.expected);
+        }
         // Whatever was not taken is still there, in order.
         std::vector<uint32_t> rest;
         while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
