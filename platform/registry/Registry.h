@@ -17,9 +17,12 @@ inline constexpr LSTATUS kSuccess = 0;
 inline constexpr LSTATUS kFileNotFound = 2;
 inline constexpr LSTATUS kAccessDenied = 5;
 inline constexpr LSTATUS kInvalidHandle = 6;
+inline constexpr LSTATUS kNotEnoughMemory = 8;
 inline constexpr LSTATUS kInvalidParameter = 87;
 inline constexpr LSTATUS kMoreData = 234;
 inline constexpr LSTATUS kNoMoreItems = 259;
+// The key behind a handle was deleted (by this or another process).
+inline constexpr LSTATUS kKeyDeleted = 1018;
 // The hive file could not be written (disk full, folder not writable, ...).
 inline constexpr LSTATUS kWriteFault = 29;
 
@@ -59,8 +62,9 @@ LSTATUS RegDeleteValue(HKEY key, std::string_view name);
 LSTATUS RegDeleteKey(Root root, std::string_view subKey);
 LSTATUS RegDeleteKey(HKEY parent, std::string_view subKey);
 
-// Deletes a key with everything below it. An empty subKey deletes everything
-// below the given key but keeps the key itself, as on Windows.
+// Deletes a key with everything below it. With a handle, an empty subKey
+// deletes everything below that key but keeps the key itself, as on Windows;
+// with a root it is refused (kAccessDenied), so that a slip cannot wipe a hive.
 LSTATUS RegDeleteTree(Root root, std::string_view subKey);
 LSTATUS RegDeleteTree(HKEY parent, std::string_view subKey);
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace platform {
+
+// Replaces path with content so that a reader sees either the old or the new
+// file, never a part: a temporary file beside it, fsync, rename, fsync of the
+// folder. The new file gets mode. On failure the old file is untouched and
+// *error (when given) says why.
+bool WriteFileAtomically(const std::string& path, std::string_view content, mode_t mode, std::string* error = nullptr);
+
+// Reads a whole file of at most maxSize bytes. False when it is missing,
+// unreadable or larger; *missing tells the first case apart.
+bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize, bool* missing = nullptr);
+
+} // namespace platform

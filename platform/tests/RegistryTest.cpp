@@ -1,0 +1,336 @@
+// The registry functions as callers use them: opening and creating keys,
+// Windows buffer rules, typed values, names without regard to case,
+// deleting, enumerating and access rights.
+#include "platform/registry/Registry.h"
+
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace platform::registry;
+using velt::testing::TempHome;
+
+namespace {
+
+// Closes a key when the test leaves, whatever way it leaves.
+struct Key
+{
+    HKEY handle = nullptr;
+    ~Key()
+    {
+        if (handle)
+            RegCloseKey(handle);
+    }
+    HKEY* out() { return &handle; }
+    operator HKEY() const { return handle; }
+};
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string QueryString(HKEY key, std::string_view name)
+{
+    std::string value;
+    return RegQueryString(key, name, &value) == kSuccess ? value : "<missing>";
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    TempHome m_home;
+};
+
+class RegistryHiveTest : public RegistryTest, public ::testing::WithParamInterface<Root>
+{
+protected:
+    std::filesystem::path expectedFile() const
+    {
+        return GetParam() == Root::CurrentUser ? m_home.configHome() / "VELT/user.reg"
+                                               : m_home.dataHome() / "VELT/classes.reg";
+    }
+    Root otherRoot() const { return GetParam() == Root::CurrentUser ? Root::ClassesRoot : Root::CurrentUser; }
+};
+
+TEST_P(RegistryHiveTest, EachRootLivesInItsOwnPrivateFile)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(GetParam(), "Software\\VELT\\Tarnwick", key.out()), kSuccess);
+    ASSERT_EQ(RegSetString(key, "RedirectUrl", "http://domain/index.htm"), kSuccess);
+    ASSERT_EQ(RegSetDword(key, "LocalPort", 80), kSuccess);
+
+    EXPECT_EQ(HivePath(GetParam()), expectedFile().string());
+    std::string text = ReadFile(expectedFile());
+    EXPECT_NE(text.find("[Software\\VELT\\Tarnwick]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"RedirectUrl\"=\"http://domain/index.htm\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"LocalPort\"=dword:00000050\n"), std::string::npos) << text;
+
+    struct stat info
+    {
+    };
+    ASSERT_EQ(stat(expectedFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(expectedFile().parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    Key other;
+    EXPECT_EQ(RegOpenKey(otherRoot(), "Software\\VELT\\Tarnwick", Access::Read, other.out()), kFileNotFound);
+}
+
+TEST_P(RegistryHiveTest, OpeningNeverCreates)
+{
+    Key key;
+    EXPECT_EQ(RegOpenKey(GetParam(), "Software\\VELT\\Tarnwick", Access::Full, key.out()), kFileNotFound);
+    EXPECT_EQ(key.handle, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(expectedFile()));
+
+    Key root;
+    EXPECT_EQ(RegOpenKey(GetParam(), "", Access::Read, root.out()), kSuccess);
+    std::string name;
+    EXPECT_EQ(RegEnumKey(root, 0, &name), kNoMoreItems);
+    EXPECT_FALSE(std::filesystem::exists(expectedFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothRoots, RegistryHiveTest, ::testing::Values(Root::CurrentUser, Root::ClassesRoot));
+
+struct BufferCase
+{
+    size_t length;
+    uint32_t buffer;
+    LSTATUS status;
+};
+
+class RegistryBufferTest : public RegistryTest, public ::testing::WithParamInterface<BufferCase>
+{
+};
+
+// The settings record reads strings into 256 bytes: 255 characters and the
+// terminating zero fit, one more does not and leaves the caller's buffer alone.
+TEST_P(RegistryBufferTest, StringsCountTheirTerminatingZero)
+{
+    const BufferCase& c = GetParam();
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", key.out()), kSuccess);
+    std::string stored(c.length, 'x');
+    ASSERT_EQ(RegSetString(key, "UploadServer", stored), kSuccess);
+
+    std::vector<char> buffer(c.buffer + 1, '#');
+    uint32_t size = c.buffer;
+    uint32_t type = REG_NONE;
+    EXPECT_EQ(RegQueryValue(key, "UploadServer", &type, buffer.data(), &size), c.status);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, c.length + 1);
+    if (c.status == kSuccess)
+        EXPECT_EQ(std::string(buffer.data()), stored);
+    else
+        EXPECT_EQ(buffer[0], '#');
+
+    uint32_t needed = 0;
+    EXPECT_EQ(RegQueryValue(key, "UploadServer", nullptr, nullptr, &needed), kSuccess);
+    EXPECT_EQ(needed, c.length + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RegistryBufferTest,
+                         ::testing::Values(BufferCase {0, 1, kSuccess}, BufferCase {0, 0, kMoreData},
+                                           BufferCase {254, 256, kSuccess}, BufferCase {255, 256, kSuccess},
+                                           BufferCase {256, 256, kMoreData}, BufferCase {1000, 256, kMoreData},
+                                           BufferCase {1000, 1001, kSuccess}));
+
+TEST_F(RegistryTest, DwordsAreFourBytesAndTypesFollowTheLastWrite)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", key.out()), kSuccess);
+    ASSERT_EQ(RegSetDword(key, "WaitTimeInMin", 0xFFFFFFFFu), kSuccess);
+
+    uint32_t number = 0, type = REG_NONE, size = 4;
+    EXPECT_EQ(RegQueryValue(key, "WaitTimeInMin", &type, &number, &size), kSuccess);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(number, 0xFFFFFFFFu);
+    size = 3;
+    EXPECT_EQ(RegQueryValue(key, "WaitTimeInMin", &type, &number, &size), kMoreData);
+    EXPECT_EQ(size, 4u);
+
+    ASSERT_EQ(RegSetString(key, "WaitTimeInMin", "5"), kSuccess);
+    EXPECT_EQ(RegQueryDword(key, "WaitTimeInMin", &number), kInvalidParameter);
+    EXPECT_EQ(QueryString(key, "WaitTimeInMin"), "5");
+    EXPECT_EQ(RegQueryValue(key, "Missing", &type, &number, &size), kFileNotFound);
+
+    // The key's default value is the one without a name.
+    ASSERT_EQ(RegSetString(key, "", "VELTCorvane Class"), kSuccess);
+    EXPECT_EQ(QueryString(key, ""), "VELTCorvane Class");
+    EXPECT_NE(ReadFile(m_home.configHome() / "VELT/user.reg").find("@=\"VELTCorvane Class\"\n"), std::string::npos);
+}
+
+TEST_F(RegistryTest, NamesMatchWithoutCaseAndKeepTheirFirstSpelling)
+{
+    Key created;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Schlüssel", created.out()), kSuccess);
+    ASSERT_EQ(RegSetString(created, "RedirectUrl", "a"), kSuccess);
+
+    Key opened;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "SOFTWARE\\velt\\SCHLÜSSEL", Access::Full, opened.out()), kSuccess);
+    ASSERT_EQ(RegSetString(opened, "REDIRECTURL", "b"), kSuccess);
+    EXPECT_EQ(QueryString(created, "redirecturl"), "b");
+
+    std::string name;
+    uint32_t type = 0;
+    ASSERT_EQ(RegEnumValue(opened, 0, &name, &type), kSuccess);
+    EXPECT_EQ(name, "RedirectUrl");
+    EXPECT_EQ(RegEnumValue(opened, 1, &name, &type), kNoMoreItems);
+
+    Key again;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "software\\VELT", again.out()), kSuccess);
+    ASSERT_EQ(RegEnumKey(again, 0, &name), kSuccess);
+    EXPECT_EQ(name, "Schlüssel");
+    Key root;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "", Access::Read, root.out()), kSuccess);
+    ASSERT_EQ(RegEnumKey(root, 0, &name), kSuccess);
+    EXPECT_EQ(name, "Software");
+}
+
+TEST_F(RegistryTest, EnumerationFollowsCreationOrder)
+{
+    Key parent;
+    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "CLSID\\{5B77F013-38DE-470E-8D3F-279211D8F31A}", parent.out()), kSuccess);
+    const char* subkeys[] = {"ProgID", "VersionIndependentProgID", "Programmable", "InprocServer32", "TypeLib"};
+    for (const char* sub : subkeys) {
+        Key child;
+        ASSERT_EQ(RegCreateKey(parent, sub, child.out()), kSuccess);
+        ASSERT_EQ(RegSetString(child, "", sub), kSuccess);
+    }
+    std::vector<std::string> seen;
+    std::string name;
+    for (uint32_t i = 0; RegEnumKey(parent, i, &name) == kSuccess; ++i)
+        seen.push_back(name);
+    EXPECT_EQ(seen, std::vector<std::string>(std::begin(subkeys), std::end(subkeys)));
+}
+
+TEST_F(RegistryTest, DeleteKeyRefusesSubkeysWhileDeleteTreeTakesEverything)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "CLSID\\{X}\\InprocServer32", key.out()), kSuccess);
+    ASSERT_EQ(RegSetString(key, "ThreadingModel", "Apartment"), kSuccess);
+
+    EXPECT_EQ(RegDeleteKey(Root::ClassesRoot, "CLSID\\{X}"), kAccessDenied);
+    EXPECT_EQ(RegDeleteKey(Root::ClassesRoot, "CLSID\\{Y}"), kFileNotFound);
+    EXPECT_EQ(RegDeleteKey(Root::ClassesRoot, ""), kAccessDenied);
+    EXPECT_EQ(RegDeleteTree(Root::ClassesRoot, ""), kAccessDenied);
+
+    EXPECT_EQ(RegDeleteTree(Root::ClassesRoot, "clsid\\{x}"), kSuccess);
+    Key gone;
+    EXPECT_EQ(RegOpenKey(Root::ClassesRoot, "CLSID\\{X}", Access::Read, gone.out()), kFileNotFound);
+    // A handle to a deleted key says so instead of writing into nowhere.
+    EXPECT_EQ(RegSetString(key, "ThreadingModel", "Both"), kKeyDeleted);
+    EXPECT_EQ(QueryString(key, "ThreadingModel"), "<missing>");
+
+    Key clsid;
+    ASSERT_EQ(RegOpenKey(Root::ClassesRoot, "CLSID", Access::Full, clsid.out()), kSuccess);
+    Key leaf;
+    ASSERT_EQ(RegCreateKey(clsid, "{Z}", leaf.out()), kSuccess);
+    EXPECT_EQ(RegDeleteKey(clsid, "{Z}"), kSuccess);
+    ASSERT_EQ(RegCreateKey(clsid, "{Z}\\Sub", leaf.out()), kSuccess);
+    ASSERT_EQ(RegSetString(clsid, "Kept", "no"), kSuccess);
+    // Through a handle, an empty name empties the key but keeps it.
+    EXPECT_EQ(RegDeleteTree(clsid, ""), kSuccess);
+    std::string name;
+    EXPECT_EQ(RegEnumKey(clsid, 0, &name), kNoMoreItems);
+    EXPECT_EQ(RegEnumValue(clsid, 0, &name, nullptr), kNoMoreItems);
+    Key stillThere;
+    EXPECT_EQ(RegOpenKey(Root::ClassesRoot, "CLSID", Access::Read, stillThere.out()), kSuccess);
+}
+
+TEST_F(RegistryTest, ReadAccessRefusesEveryWrite)
+{
+    {
+        Key key;
+        ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", key.out()), kSuccess);
+        ASSERT_EQ(RegSetString(key, "UserName", "anonymous"), kSuccess);
+        Key sub;
+        ASSERT_EQ(RegCreateKey(key, "Sub", sub.out()), kSuccess);
+    }
+    std::string before = ReadFile(m_home.configHome() / "VELT/user.reg");
+
+    Key key;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", Access::Read, key.out()), kSuccess);
+    Key out;
+    EXPECT_EQ(RegSetString(key, "UserName", "other"), kAccessDenied);
+    EXPECT_EQ(RegSetDword(key, "LocalPort", 1), kAccessDenied);
+    EXPECT_EQ(RegDeleteValue(key, "UserName"), kAccessDenied);
+    EXPECT_EQ(RegCreateKey(key, "New", out.out()), kAccessDenied);
+    EXPECT_EQ(RegDeleteKey(key, "Sub"), kAccessDenied);
+    EXPECT_EQ(RegDeleteTree(key, "Sub"), kAccessDenied);
+    EXPECT_EQ(ReadFile(m_home.configHome() / "VELT/user.reg"), before);
+
+    // Full access to a subkey may be asked for through a read handle.
+    EXPECT_EQ(RegOpenKey(key, "Sub", Access::Full, out.out()), kSuccess);
+    EXPECT_EQ(RegSetDword(out, "Allowed", 1), kSuccess);
+}
+
+TEST_F(RegistryTest, BadHandlesAndArgumentsAreRefused)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT", key.out()), kSuccess);
+    HKEY closed = nullptr;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software", Access::Read, &closed), kSuccess);
+    ASSERT_EQ(RegCloseKey(closed), kSuccess);
+
+    std::string name;
+    uint32_t size = 0;
+    EXPECT_EQ(RegCloseKey(closed), kInvalidHandle);
+    EXPECT_EQ(RegCloseKey(nullptr), kInvalidHandle);
+    EXPECT_EQ(RegEnumKey(closed, 0, &name), kInvalidHandle);
+    EXPECT_EQ(RegQueryValue(nullptr, "x", nullptr, nullptr, &size), kInvalidHandle);
+    EXPECT_EQ(RegSetString(closed, "x", "y"), kInvalidHandle);
+
+    char buffer[4];
+    EXPECT_EQ(RegQueryValue(key, "x", nullptr, buffer, nullptr), kInvalidParameter);
+    EXPECT_EQ(RegSetString(key, "x", std::string_view("a\0b", 3)), kInvalidParameter);
+    EXPECT_EQ(RegSetString(key, "x", std::string(2 * 1024 * 1024, 'a')), kInvalidParameter);
+    EXPECT_EQ(RegSetString(key, std::string_view("n\0", 2), "v"), kInvalidParameter);
+    Key bad;
+    EXPECT_EQ(RegCreateKey(key, "line\nbreak", bad.out()), kInvalidParameter);
+    EXPECT_EQ(RegCreateKey(key, std::string(256, 'k'), bad.out()), kInvalidParameter);
+    EXPECT_EQ(RegOpenKey(Root::CurrentUser, "Software", Access::Read, nullptr), kInvalidParameter);
+    EXPECT_EQ(RegEnumKey(key, 0, &name), kNoMoreItems);
+}
+
+TEST_F(RegistryTest, OddValuesSurviveTheFile)
+{
+    const std::string values[] = {
+        "C:\\Programme\\\"Tarnwick\"\\",
+        "Zeile 1\r\nZeile 2\tTab",
+        "Grüße aus Köln",
+        std::string("\x01\x7f\xfc\xff latin-1 bytes", 18),
+        std::string(5000, 'l'),
+        "",
+    };
+    {
+        Key key;
+        ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Odd]Name [x]", key.out()), kSuccess);
+        for (size_t i = 0; i < std::size(values); ++i)
+            ASSERT_EQ(RegSetString(key, "v\"\\" + std::to_string(i), values[i]), kSuccess);
+    }
+    std::string text = ReadFile(m_home.configHome() / "VELT/user.reg");
+    EXPECT_EQ(text.find('\r'), std::string::npos) << "line breaks inside values must be escaped";
+
+    // Another home with a copy of the file: the values come from the file alone.
+    TempHome copy;
+    std::filesystem::create_directories(copy.configHome() / "VELT");
+    std::filesystem::copy_file(m_home.configHome() / "VELT/user.reg", copy.configHome() / "VELT/user.reg");
+    Key key;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "software\\velt\\odd]name [X]", Access::Read, key.out()), kSuccess);
+    for (size_t i = 0; i < std::size(values); ++i)
+        EXPECT_EQ(QueryString(key, "v\"\\" + std::to_string(i)), values[i]) << i;
+}
+
+} // namespace
