@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace tarnwick {
+
+// One line for the status list, as information or as an error (the main
+// window's WM_INFO_TEXT and WM_ERROR_TEXT).
+struct StatusLine
+{
+    enum class Kind { Information, Error };
+
+    Kind kind = Kind::Information;
+    std::string text;
+
+    bool operator==(const StatusLine&) const = default;
+};
+
+} // namespace tarnwick
