@@ -1,0 +1,45 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+// Results of a dial, as the dial progress dialog ends.
+inline constexpr int kDialOk = 1; // IDOK: a connection is up (or dial-up is not available at all)
+inline constexpr int kDialCancel = 2; // IDCANCEL: every other end
+
+// What a dial needs from the settings record, copied for the worker thread.
+struct DialRequest
+{
+    std::string entryName; // AutoDialConnection
+    std::string userName; // AutoDialUsername
+    std::string password; // AutoDialPW, clear text as held in memory
+};
+
+// One dial of the settings' phonebook entry, as the dial progress dialog
+// performs it; the only place where Tarnwick dials. Run blocks the calling
+// thread (the address worker) until the dial ends. A session never hangs up
+// by itself: on any result but kDialOk the caller calls HangUp.
+class DialSession
+{
+public:
+    virtual ~DialSession() = default;
+    virtual int Run(const DialRequest& request) = 0;
+    // Ends the connection the session holds (also a dial still in progress);
+    // false when it holds none.
+    virtual bool HangUp() = 0;
+};
+
+// Progress texts of a dial (the dialog's status line), for a caller that shows them.
+using DialStatusSink = std::function<void(const std::string& text)>;
+
+// Makes the session for one dial. The window program installs one that
+// shows the progress dialog; without one, DefaultDialSessionFactory applies.
+using DialSessionFactory = std::function<std::unique_ptr<DialSession>(const DialStatusSink& status)>;
+
+// Sessions that behave as the dialog does without the provider library.
+DialSessionFactory DefaultDialSessionFactory();
+
+} // namespace tarnwick

@@ -1,0 +1,68 @@
+#include "tarnwick/dialup/DialSession.h"
+#include "tarnwick/dialup/RasFunctionTable.h"
+#include "tarnwick/dialup/RasUnavailableDialSession.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+using namespace tarnwick;
+
+TEST(RasFunctionTableTest, MissingLibraryLeavesEveryEntryEmptyAndSaysWhy)
+{
+    RasFunctionTable table;
+    std::string error;
+    EXPECT_FALSE(LoadRasFunctionTable(table, &error, "libdoes-not-exist-rasapi32.so"));
+    EXPECT_NE(error.find("libdoes-not-exist-rasapi32.so"), std::string::npos) << error;
+    EXPECT_EQ(table.library, nullptr);
+    EXPECT_EQ(table.RasDialA, nullptr);
+    EXPECT_EQ(table.RasGetErrorStringA, nullptr);
+    // The system has no provider, so the process table stays empty after a real load too.
+    EXPECT_FALSE(LoadRasFunctionTable(g_rasFunctions));
+    EXPECT_EQ(g_rasFunctions.RasDialA, nullptr);
+}
+
+TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
+{
+    RasFunctionTable table;
+    ASSERT_TRUE(LoadRasFunctionTable(table, nullptr, RAS_TEST_PROVIDER));
+    EXPECT_NE(table.library, nullptr);
+    ASSERT_NE(table.RasGetErrorStringA, nullptr);
+    EXPECT_NE(table.RasDialA, nullptr);
+    EXPECT_EQ(table.RasEnumConnectionsA, nullptr);
+    EXPECT_EQ(table.RasHangUpA, nullptr);
+    EXPECT_EQ(table.RasGetConnectStatusA, nullptr);
+    EXPECT_EQ(table.RasValidateEntryNameA, nullptr);
+    EXPECT_EQ(table.RasGetEntryPropertiesA, nullptr);
+    EXPECT_EQ(table.RasEnumEntriesA, nullptr);
+    EXPECT_EQ(table.RasGetCredentialsA, nullptr);
+    char text[16] = {};
+    EXPECT_EQ(table.RasGetErrorStringA(632, text, sizeof text), 0u);
+    EXPECT_STREQ(text, "test");
+
+    // Loading again does not keep a second copy of anything.
+    ASSERT_TRUE(LoadRasFunctionTable(table, nullptr, RAS_TEST_PROVIDER));
+    UnloadRasFunctionTable(table);
+    EXPECT_EQ(table.library, nullptr);
+    EXPECT_EQ(table.RasGetErrorStringA, nullptr);
+    UnloadRasFunctionTable(table); // harmless when empty
+}
+
+TEST(RasUnavailableDialSessionTest, SaysSoWaitsAndLetsTheCallerGoOn)
+{
+    std::vector<std::string> texts;
+    auto session = DefaultDialSessionFactory()([&](const std::string& text) { texts.push_back(text); });
+    ASSERT_TRUE(session);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session->Run(DialRequest {"Provider", "user", "secret"}), kDialOk);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0],
+              "RASAPI32.DLL konnte nicht geladen werden!\r\n"
+              "Automatische Anwahl einer DFÜ-Verbindung ist nicht möglich.");
+    EXPECT_FALSE(session->HangUp());
+
+    RasUnavailableDialSession silent(nullptr, std::chrono::milliseconds(0));
+    EXPECT_EQ(silent.Run(DialRequest {}), kDialOk);
+}
