@@ -1,0 +1,267 @@
+// The initialisation-file functions on backup files as Windows and our own
+// programs write them: encodings, line ends, buffer limits, numbers, and
+// writing that keeps everything else.
+#include "platform/profile/Profile.h"
+
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace platform::profile;
+using velt::testing::TempHome;
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& content)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string Read(std::string_view section, std::string_view key, const std::string& file, uint32_t size = 256,
+                 std::string_view fallback = "<default>")
+{
+    std::vector<char> buffer(size + 1, '#');
+    uint32_t count = GetPrivateProfileString(section, key, fallback, buffer.data(), size, file);
+    std::string value(buffer.data());
+    EXPECT_EQ(count, value.size());
+    return value;
+}
+
+class ProfileTest : public ::testing::Test
+{
+protected:
+    std::string file() const { return (m_home.home() / "values.bak").string(); }
+    TempHome m_home;
+};
+
+struct ReadCase
+{
+    const char* name;
+    std::string content;
+    const char* section;
+    const char* key;
+    const char* expected;
+};
+
+class ProfileReadTest : public ProfileTest, public ::testing::WithParamInterface<ReadCase>
+{
+};
+
+TEST_P(ProfileReadTest, FindsTheValueAsWindowsWould)
+{
+    WriteFile(file(), GetParam().content);
+    EXPECT_EQ(Read(GetParam().section, GetParam().key, file()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProfileReadTest,
+    ::testing::Values(
+        ReadCase {"Lf", "[Options]\nUserName=anonymous\n", "Options", "UserName", "anonymous"},
+        ReadCase {"CrLf", "[Options]\r\nUserName=anonymous\r\nUploadDir=/\r\n", "Options", "UserName", "anonymous"},
+        ReadCase {"NoFinalLineEnd", "[Options]\r\nUploadDir=/htdocs", "Options", "UploadDir", "/htdocs"},
+        ReadCase {"CaseOfNames", "[OPTIONS]\nusername=x\n", "Options", "UserName", "x"},
+        ReadCase {"Blanks", "  [ Options ]  \n  UserName  =  a b  \t\n", "Options", "UserName", "a b"},
+        ReadCase {"Quotes", "[Options]\nUploadFile=\"C:\\Vorlage.htm\"\n", "Options", "UploadFile", "C:\\Vorlage.htm"},
+        ReadCase {"EqualsInValue", "[Options]\nRedirectUrl=http://h/?a=b\n", "Options", "RedirectUrl", "http://h/?a=b"},
+        ReadCase {"Windows1252", "[Options]\r\nUserName=J\xf6rg M\xfcller \x80\r\n", "Options", "UserName",
+                  "Jörg Müller €"},
+        ReadCase {"Utf8", "[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
+        ReadCase {"Utf8Bom", "\xEF\xBB\xBF[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
+        ReadCase {"Utf16", std::string("\xFF\xFE[\0O\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0", 24), "O", "k", "ü"},
+        ReadCase {"FirstOfTwoKeys", "[Options]\nUserName=first\nUserName=second\n", "Options", "UserName", "first"},
+        ReadCase {"KeyOfOtherSection", "[Other]\nUserName=x\n[Options]\nUploadDir=/\n", "Options", "UserName",
+                  "<default>"},
+        ReadCase {"MissingSection", "[Other]\nUserName=x\n", "Options", "UserName", "<default>"},
+        ReadCase {"CommentedOut", "[Options]\n;UserName=x\n", "Options", "UserName", "<default>"},
+        ReadCase {"EmptyValue", "[Options]\nUserName=\n", "Options", "UserName", ""},
+        ReadCase {"Garbage", std::string("\x00\x01[\xff\xfe\x00Options]\n\x7f", 12), "Options", "UserName",
+                  "<default>"},
+        ReadCase {"Empty", "", "Options", "UserName", "<default>"}),
+    [](const ::testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+TEST_F(ProfileTest, MissingFileGivesTheDefault)
+{
+    EXPECT_EQ(Read("Options", "UserName", file()), "<default>");
+    // Windows drops trailing blanks of the default.
+    EXPECT_EQ(Read("Options", "UserName", file(), 256, "anonymous  "), "anonymous");
+    EXPECT_EQ(GetPrivateProfileInt("Options", "LocalPort", 80, file()), 80);
+    EXPECT_EQ(GetPrivateProfileString("Options", "UserName", "x", nullptr, 256, file()), 0u);
+}
+
+// A value longer than the caller's buffer is cut to size-1 bytes, never
+// inside a UTF-8 sequence, and the buffer always ends with a zero.
+TEST_F(ProfileTest, LongValuesAreCutToTheBuffer)
+{
+    std::string ascii(10000, 'a');
+    std::string umlauts;
+    for (int i = 0; i < 200; ++i)
+        umlauts += "ä";
+    WriteFile(file(), "[Options]\nLong=" + ascii + "\nUmlauts=" + umlauts + "\nAfter=ok\n");
+
+    EXPECT_EQ(Read("Options", "Long", file(), 256), ascii.substr(0, 255));
+    EXPECT_EQ(Read("Options", "Long", file(), 1), "");
+    EXPECT_EQ(Read("Options", "Umlauts", file(), 256), umlauts.substr(0, 254));
+    EXPECT_EQ(Read("Options", "Umlauts", file(), 2), "");
+    EXPECT_EQ(Read("Options", "Missing", file(), 5, "defaultvalue"), "defa");
+    EXPECT_EQ(Read("Options", "After", file()), "ok");
+    char untouched = '#';
+    EXPECT_EQ(GetPrivateProfileString("Options", "Long", "", &untouched, 0, file()), 0u);
+    EXPECT_EQ(untouched, '#');
+}
+
+struct NumberCase
+{
+    const char* text;
+    int expected;
+};
+
+class ProfileNumberTest : public ProfileTest, public ::testing::WithParamInterface<NumberCase>
+{
+};
+
+// A value with no leading number keeps the caller's default, so that a
+// damaged file cannot set a period or port of 0.
+TEST_P(ProfileNumberTest, ReadsTheLeadingDecimalNumber)
+{
+    WriteFile(file(), std::string("[Options]\r\nWaitTimeInMin=") + GetParam().text + "\r\n");
+    EXPECT_EQ(GetPrivateProfileInt("options", "waittimeinmin", 7, file()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ProfileNumberTest,
+                         ::testing::Values(NumberCase {"42", 42}, NumberCase {"-7", -7}, NumberCase {"+5", 5},
+                                           NumberCase {"  12  ", 12}, NumberCase {"12abc", 12}, NumberCase {"0", 0},
+                                           NumberCase {"0x10", 0}, NumberCase {"abc", 7}, NumberCase {"", 7},
+                                           NumberCase {"-", 7}, NumberCase {"- 3", 7}, NumberCase {"\xfc", 7},
+                                           NumberCase {"99999999999", 7}, NumberCase {"2147483647", 2147483647},
+                                           NumberCase {"-2147483648", -2147483647 - 1}));
+
+TEST_F(ProfileTest, WritingChangesOneLineAndKeepsTheRest)
+{
+    const std::string original = "; Sicherung\r\n[General]\r\nA=1\r\n\r\n[Options]\r\nUserName=old\r\n"
+                                 "LocalPort=80\r\n\r\n[Zuletzt]\r\nB=2\r\n";
+    WriteFile(file(), original);
+
+    ASSERT_TRUE(WritePrivateProfileString("OPTIONS", "username", "new", file()));
+    std::string expected = original;
+    expected.replace(expected.find("UserName=old"), 12, "UserName=new");
+    EXPECT_EQ(ReadFile(file()), expected);
+
+    ASSERT_TRUE(WritePrivateProfileString("Options", "UploadDir", "/htdocs", file()));
+    expected.replace(expected.find("LocalPort=80\r\n") + 14, 0, "UploadDir=/htdocs\r\n");
+    EXPECT_EQ(ReadFile(file()), expected);
+
+    ASSERT_TRUE(WritePrivateProfileString("Neu", "C", "3", file()));
+    expected += "\r\n[Neu]\r\nC=3\r\n";
+    EXPECT_EQ(ReadFile(file()), expected);
+    EXPECT_EQ(Read("Neu", "C", file()), "3");
+    EXPECT_EQ(Read("Zuletzt", "B", file()), "2");
+}
+
+TEST_F(ProfileTest, AWindowsFileIsRewrittenAsUtf8)
+{
+    WriteFile(file(), "[Options]\r\nUserName=J\xf6rg\r\n");
+    ASSERT_TRUE(WritePrivateProfileString("Options", "UploadServer", "straße.example", file()));
+    EXPECT_EQ(ReadFile(file()), "[Options]\r\nUserName=Jörg\r\nUploadServer=straße.example\r\n");
+}
+
+TEST_F(ProfileTest, ABareNameLivesInTheConfigFolder)
+{
+    EXPECT_EQ(ResolveProfilePath("values.bak"), (m_home.configHome() / "VELT/values.bak").string());
+    EXPECT_EQ(ResolveProfilePath("/srv/x.bak"), "/srv/x.bak");
+    EXPECT_EQ(ResolveProfilePath("sub/x.bak"), "sub/x.bak");
+    EXPECT_EQ(ResolveProfilePath(""), "");
+    EXPECT_EQ(ResolveProfilePath(".."), "");
+
+    mode_t previous = umask(0);
+    bool written = WritePrivateProfileString("Options", "UserName", "anonymous", "values.bak");
+    umask(previous);
+    ASSERT_TRUE(written);
+    std::filesystem::path path = m_home.configHome() / "VELT/values.bak";
+    EXPECT_EQ(ReadFile(path), "[Options]\nUserName=anonymous\n");
+    struct stat info
+    {
+    };
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(path.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(Read("Options", "UserName", "values.bak"), "anonymous");
+}
+
+TEST_F(ProfileTest, RefusedWritesLeaveTheFileAlone)
+{
+    const std::string original = "[Options]\nUserName=old\n";
+    WriteFile(file(), original);
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", "a\r\n[Evil]\r\nx=1", file()));
+    EXPECT_FALSE(WritePrivateProfileString("Options", "User=Name", "x", file()));
+    EXPECT_FALSE(WritePrivateProfileString("Opt]ions", "UserName", "x", file()));
+    EXPECT_FALSE(WritePrivateProfileString("", "UserName", "x", file()));
+    EXPECT_FALSE(WritePrivateProfileString("Options", "", "x", file()));
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", std::string_view("a\0b", 3), file()));
+    EXPECT_EQ(ReadFile(file()), original);
+
+    // A binary file is not rewritten as text.
+    const std::string binary("\x7f"
+                             "ELF\0\0\0[Options]\n",
+                             17);
+    WriteFile(file(), binary);
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", "x", file()));
+    EXPECT_EQ(ReadFile(file()), binary);
+
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", "x", (m_home.home() / "no/such/dir/x.bak").string()));
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", "x", m_home.home().string()));
+}
+
+TEST_F(ProfileTest, WritingThroughALinkUpdatesItsTarget)
+{
+    std::filesystem::path target = m_home.home() / "real.bak";
+    WriteFile(target, "[Options]\nA=1\n");
+    std::filesystem::create_symlink(target, file());
+    ASSERT_TRUE(WritePrivateProfileString("Options", "B", "2", file()));
+    EXPECT_TRUE(std::filesystem::is_symlink(file()));
+    EXPECT_EQ(ReadFile(target), "[Options]\nA=1\nB=2\n");
+}
+
+TEST_F(ProfileTest, TwoProcessesWritingOneFileLoseNothing)
+{
+    constexpr int kWrites = 60;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        if (children[c] == 0) {
+            for (int i = 0; i < kWrites; ++i) {
+                if (!WritePrivateProfileString("Options", "K" + std::to_string(c) + "_" + std::to_string(i), "v",
+                                               "values.bak"))
+                    _exit(1);
+            }
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kWrites; ++i)
+            EXPECT_EQ(Read("Options", "K" + std::to_string(c) + "_" + std::to_string(i), "values.bak"), "v");
+    }
+}
+
+} // namespace
