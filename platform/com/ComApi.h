@@ -103,11 +103,17 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
 HRESULT QueryPathOfRegTypeLib(REFGUID guid, WORD wMaj, WORD wMin, LCID lcid, BSTR* lpbstrPathName);
 
 // Late binding from type information, for IDispatch implementations of dual
-// interfaces: DispInvoke converts the arguments to the parameter types of the
-// member (BSTR, long, long*, BSTR*, VARIANT_BOOL, IDispatch*, IUnknown*, their
-// pointers, VARIANT*), calls the vtable slot on pvInstance and puts the
-// [out, retval] value into pVarResult. A member that fails with an error
-// object is reported as DISP_E_EXCEPTION with pExcepInfo filled from it.
+// interfaces: DispInvoke (and ITypeInfo::Invoke) converts the arguments to the
+// parameter types of the member (BSTR, long, short, unsigned long,
+// VARIANT_BOOL, IDispatch*, IUnknown*, pointers to these and VARIANT*), calls
+// the vtable slot on pvInstance and puts the [out, retval] value into
+// pVarResult. Arguments come in rgvarg in reverse order; a property put takes
+// its value as the named argument DISPID_PROPERTYPUT (or positionally).
+// Wrong argument count: DISP_E_BADPARAMCOUNT; an argument that does not
+// convert: DISP_E_TYPEMISMATCH (or DISP_E_OVERFLOW) with *puArgErr its index in
+// rgvarg. A member that fails gives DISP_E_EXCEPTION; pExcepInfo (when given)
+// then holds the member's HRESULT in scode and the thread's error object,
+// which is taken over; without pExcepInfo the error object stays in place.
 HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, DISPID* rgdispid);
 HRESULT DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags, DISPPARAMS* pparams,
                    VARIANT* pvarResult, EXCEPINFO* pexcepinfo, UINT* puArgErr);
