@@ -2,7 +2,6 @@
 
 #include "platform/profile/ProfileDocument.h"
 #include "platform/system/AtomicFile.h"
-#include "platform/system/FileLock.h"
 #include "platform/system/Utf8.h"
 #include "platform/system/XdgPaths.h"
 
@@ -11,7 +10,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <sys/stat.h>
 
@@ -134,14 +132,6 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
             return false;
         path = WriteTarget(path);
 
-        // Writers of the same file in other processes wait for each other, so
-        // that neither loses the other's key. The lock lives in the runtime
-        // folder, not beside a file the user chose.
-        std::optional<FileLock> lock;
-        std::string runtime = RuntimeDir(true);
-        if (!runtime.empty())
-            lock.emplace(runtime + "/profile-" + std::to_string(std::hash<std::string> {}(path)) + ".lock");
-
         std::string bytes;
         bool missing = false;
         mode_t mode = 0600;
@@ -153,9 +143,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
             bool utf16 = bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE";
             if (!utf16 && bytes.find('\0') != std::string::npos)
                 return false;
-            struct stat info
-            {
-            };
+            struct stat info = {};
             if (stat(path.c_str(), &info) == 0)
                 mode = info.st_mode & 07777;
         }

@@ -65,9 +65,7 @@ HiveFile::HiveFile(std::string path)
 HiveFile::Signature HiveFile::signatureOnDisk() const
 {
     Signature signature;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (stat(m_path.c_str(), &info) == 0) {
         signature.exists = true;
         signature.device = info.st_dev;
@@ -100,9 +98,7 @@ HiveFile::LoadResult HiveFile::load(HiveKey& root, Signature& signature, bool ha
     int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? LoadResult::Loaded : LoadResult::Unreadable;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return LoadResult::Unreadable;
@@ -163,9 +159,7 @@ bool HiveFile::moveAside(const std::string& reason)
 {
     char stamp[32];
     time_t now = time(nullptr);
-    struct tm local
-    {
-    };
+    struct tm local = {};
     localtime_r(&now, &local);
     strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::string target = m_path + ".corrupt-" + stamp;

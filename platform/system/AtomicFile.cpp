@@ -85,9 +85,7 @@ bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize
             *missing = (errno == ENOENT);
         return false;
     }
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > maxSize) {
         close(fd);
         return false;

@@ -29,9 +29,7 @@ std::string HomeDirectory()
     std::string home = AbsoluteEnv("HOME");
     if (!home.empty())
         return home;
-    struct passwd entry
-    {
-    };
+    struct passwd entry = {};
     struct passwd* found = nullptr;
     char buffer[4096];
     if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->pw_dir)
@@ -58,9 +56,7 @@ bool MakeDirectories(const std::string& dir, unsigned mode)
 {
     if (dir.empty())
         return false;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (stat(dir.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
     std::string::size_type slash = dir.find_last_of('/');
@@ -94,9 +90,7 @@ std::string RuntimeDir(bool create)
     dir = "/tmp/velt-runtime-" + std::to_string(getuid());
     if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (lstat(dir.c_str(), &info) != 0)
         return create ? std::string() : dir;
     if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 077) != 0) {

@@ -121,12 +121,4 @@ TEST(UrlRobustnessTest, HugeAndRandomInputFailsQuietly)
     }
 }
 
-TEST(UrlRobustnessTest, DefaultPortsFollowTheService)
-{
-    EXPECT_EQ(DefaultPortForService(INTERNET_SERVICE_FTP), 21);
-    EXPECT_EQ(DefaultPortForService(INTERNET_SERVICE_HTTP), 80);
-    EXPECT_EQ(DefaultPortForService(AFX_INET_SERVICE_HTTPS), 443);
-    EXPECT_EQ(DefaultPortForService(AFX_INET_SERVICE_UNK), 0);
-}
-
 } // namespace
