@@ -1,0 +1,69 @@
+#include "corvanecom/HttpGet.h"
+
+#include "corvanecom/CAddressSession.h"
+#include "corvanecom/CorvaneMessages.h"
+#include "platform/internet/HttpRequest.h"
+#include "platform/internet/InternetConnection.h"
+#include "platform/url/InternetUrl.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr uint32_t kRequestFlags = platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE
+    | platform::INTERNET_FLAG_NO_AUTO_REDIRECT | platform::INTERNET_FLAG_NO_UI;
+constexpr const char* kRequestHeaders = "Accept: text/*\r\nUser-Agent: VELT Corvane\r\n";
+
+} // namespace
+
+bool HttpGet(const std::string& url, std::string& errorText, std::string& headers, std::string& body,
+             std::string& serverAddress)
+{
+    CAddressSession session;
+    platform::InternetUrl parts;
+    if (!platform::ParseInternetUrl(url, parts) || parts.serviceType != platform::INTERNET_SERVICE_HTTP) {
+        errorText = messages::HttpUrlNotResolved(url);
+        return false;
+    }
+    body.clear();
+    headers.clear();
+
+    platform::InternetError error;
+    // Request before connection before session: each must go before what it came from.
+    std::unique_ptr<platform::InternetConnection> connection
+        = session.GetHttpConnection(parts.server, parts.port, {}, {}, error);
+    if (!connection) {
+        errorText = error.text;
+        return false;
+    }
+    std::unique_ptr<platform::HttpRequest> request
+        = connection->OpenRequest("GET", parts.object, {}, 1, kRequestFlags, error);
+    if (!request) {
+        errorText = error.text;
+        return false;
+    }
+    if (!request->Send(kRequestHeaders, {}, error)) {
+        errorText = error.text;
+        return false;
+    }
+    headers = request->RawHeaders();
+    const uint32_t status = request->StatusCode();
+    serverAddress = session.ResolvedAddress();
+    if (status != 200) {
+        body = request->StatusText();
+        errorText = messages::HttpStatusError(static_cast<long>(status), body);
+        return false;
+    }
+    std::string line;
+    while (request->ReadLine(line, error)) {
+        body += line;
+        body += "\r\n";
+    }
+    if (error) {
+        errorText = error.text;
+        return false;
+    }
+    return true;
+}
+
+} // namespace corvane

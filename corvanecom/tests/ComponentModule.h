@@ -1,0 +1,54 @@
+#pragma once
+
+#include "corvanecom/IVELTCorvane.h"
+#include "platform/com/ComPtr.h"
+
+#include <string>
+
+// The built component module, loaded the way the runtime loads it (dlopen),
+// with its four entry points.
+class ComponentModule
+{
+public:
+    using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
+    using PlainFn = HRESULT (*)();
+
+    // The module of this build, or a copy of it at another path.
+    explicit ComponentModule(const std::string& path = DefaultPath());
+    ~ComponentModule();
+    ComponentModule(const ComponentModule&) = delete;
+    ComponentModule& operator=(const ComponentModule&) = delete;
+
+    static std::string DefaultPath();
+    // One module of this build for the whole test program.
+    static const ComponentModule& Shared();
+    const std::string& Path() const { return m_path; }
+
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const { return m_getClassObject(clsid, iid, out); }
+    HRESULT CanUnloadNow() const { return m_canUnloadNow(); }
+    HRESULT Register() const { return m_register(); }
+    HRESULT Unregister() const { return m_unregister(); }
+
+    // A new object through the module's class factory.
+    ComPtr<IVELTCorvane> Create() const;
+
+private:
+    std::string m_path;
+    void* m_handle = nullptr;
+    GetClassObjectFn m_getClassObject = nullptr;
+    PlainFn m_canUnloadNow = nullptr;
+    PlainFn m_register = nullptr;
+    PlainFn m_unregister = nullptr;
+};
+
+// The thread's current error object, taken (GetErrorInfo clears it).
+struct ThreadError
+{
+    bool present = false;
+    std::string source;
+    std::string description;
+};
+ThreadError TakeThreadError();
+
+// UTF-8 text of a BSTR out value, freeing it.
+std::string TakeText(BSTR text);

@@ -1,0 +1,317 @@
+// The command channel against real TCP peers on loopback.
+#include "corvanecom/tests/ComponentModule.h"
+
+#include "platform/com/BStr.h"
+#include "platform/messages/ThreadMessages.h"
+#include "platform/socket/SocketError.h"
+#include "platform/system/SystemMessage.h"
+#include "testing/FreeTcpPort.h"
+#include "testing/TcpPeer.h"
+
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using velt::testing::TcpPeer;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint32_t kCancel = 0x07E9;
+
+std::string SystemText(int code)
+{
+    return platform::FormatSystemMessage(static_cast<uint32_t>(code));
+}
+
+void EmptyThreadQueue()
+{
+    platform::MSG msg;
+    while (platform::PeekMessage(&msg, nullptr, 0, 0, platform::PM_REMOVE)) { }
+}
+
+class CorvaneSocket : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        EmptyThreadQueue();
+        TakeThreadError();
+        m_object = ComponentModule::Shared().Create();
+    }
+    void TearDown() override { EmptyThreadQueue(); }
+
+    void Connect(const TcpPeer& peer)
+    {
+        LONG ok = 0;
+        ASSERT_EQ(m_object->Connect(BStr::FromAnsi("127.0.0.1").Get(), peer.port(), &ok), S_OK)
+            << TakeThreadError().description;
+        ASSERT_EQ(ok, 1);
+    }
+
+    HRESULT Receive(std::string& answer, LONG maxKB = 32768)
+    {
+        BSTR text = nullptr;
+        const HRESULT hr = m_object->Receive(maxKB, &text);
+        if (SUCCEEDED(hr))
+            answer = TakeText(text);
+        return hr;
+    }
+
+    // Error objects look up the class's ProgID: never in the real user's registry.
+    velt::testing::TempHome m_home;
+    ComPtr<IVELTCorvane> m_object;
+};
+
+} // namespace
+
+TEST_F(CorvaneSocket, ReceiveFromASilentPeerTimesOutAfterTheLimitWithTheInterruptText)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    ASSERT_EQ(m_object->put_TimeoutInSec(2), S_OK);
+    Connect(peer);
+    const auto start = Clock::now();
+    std::string answer;
+    EXPECT_EQ(Receive(answer), E_FAIL);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 10.0);
+    const ThreadError error = TakeThreadError();
+    EXPECT_EQ(error.description, "Fehler beim Empfang der Daten!\r\nAntwort: \r\n" + SystemText(platform::WSAEINTR));
+    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAEINTR);
+    // The step's own timer went with the step.
+    EXPECT_EQ(platform::NextTimerTimeoutMs(), -1);
+}
+
+TEST_F(CorvaneSocket, ACancelPostedFromAnotherThreadEndsAWaitWithoutTimeLimit)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    ASSERT_EQ(m_object->put_TimeoutInSec(0), S_OK);
+    Connect(peer);
+    const uint32_t self = platform::GetCurrentThreadId();
+    std::thread canceller([self] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        platform::PostThreadMessage(self, kCancel, 0, 0);
+    });
+    std::string answer;
+    const HRESULT hr = Receive(answer);
+    canceller.join();
+    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(TakeThreadError().description,
+              "Fehler beim Empfang der Daten!\r\nAntwort: \r\n" + SystemText(platform::WSAEINTR));
+    // The cancel message was used up by the wait.
+    platform::MSG msg;
+    EXPECT_FALSE(platform::PeekMessage(&msg, nullptr, kCancel, kCancel, platform::PM_NOREMOVE));
+}
+
+TEST_F(CorvaneSocket, ACancelThatCameBeforeTheStepEndsTheNextWaitAtOnce)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    ASSERT_EQ(m_object->put_TimeoutInSec(0), S_OK);
+    Connect(peer);
+    ASSERT_TRUE(platform::PostThreadMessage(platform::GetCurrentThreadId(), kCancel, 0, 0));
+    std::string answer;
+    EXPECT_EQ(Receive(answer), E_FAIL);
+    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAEINTR);
+}
+
+TEST_F(CorvaneSocket, OtherMessagesAndTimersOfTheThreadNeitherEndTheWaitNorGetLost)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    ASSERT_EQ(m_object->put_TimeoutInSec(1), S_OK);
+    Connect(peer);
+    const uint32_t foreignTimer = platform::SetTimer(nullptr, 0, 10, nullptr);
+    ASSERT_TRUE(platform::PostThreadMessage(platform::GetCurrentThreadId(), platform::WM_USER + 7, 42, 0));
+    std::string answer;
+    const auto start = Clock::now();
+    EXPECT_EQ(Receive(answer), E_FAIL);
+    EXPECT_GE(std::chrono::duration<double>(Clock::now() - start).count(), 0.9);
+    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAEINTR);
+    platform::MSG msg;
+    ASSERT_TRUE(
+        platform::PeekMessage(&msg, nullptr, platform::WM_USER + 7, platform::WM_USER + 7, platform::PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 42u);
+    ASSERT_TRUE(platform::PeekMessage(&msg, nullptr, platform::WM_TIMER, platform::WM_TIMER, platform::PM_REMOVE));
+    EXPECT_EQ(msg.wParam, foreignTimer);
+    platform::KillTimer(nullptr, foreignTimer);
+}
+
+TEST_F(CorvaneSocket, OneReceiveGivesAtMostOneChunkAndTheRestComesLater)
+{
+    const std::string sent(3000, 'x');
+    TcpPeer peer(TcpPeer::Mode::SendAndStayOpen, sent);
+    Connect(peer);
+    std::string first;
+    ASSERT_EQ(Receive(first), S_OK);
+    EXPECT_GE(first.size(), 1u);
+    EXPECT_LE(first.size(), 1024u);
+    std::string all = first;
+    while (all.size() < sent.size()) {
+        std::string more;
+        ASSERT_EQ(Receive(more, 1), S_OK);
+        ASSERT_LE(more.size(), 1024u);
+        ASSERT_FALSE(more.empty());
+        all += more;
+    }
+    EXPECT_EQ(all, sent);
+}
+
+TEST_F(CorvaneSocket, AnAnswerIsCutAtItsFirstZeroByte)
+{
+    TcpPeer peer(TcpPeer::Mode::SendAndStayOpen, std::string("220 ok\0hidden", 13));
+    Connect(peer);
+    ASSERT_TRUE(peer.waitForConnections(1, std::chrono::seconds(5)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::string answer;
+    ASSERT_EQ(Receive(answer), S_OK);
+    EXPECT_EQ(answer, "220 ok");
+}
+
+TEST_F(CorvaneSocket, ReceiveAfterThePeerClosedSucceedsWithNothing)
+{
+    TcpPeer peer(TcpPeer::Mode::CloseAtOnce);
+    Connect(peer);
+    std::string answer = "unchanged";
+    EXPECT_EQ(Receive(answer), S_OK);
+    EXPECT_EQ(answer, "");
+}
+
+TEST_F(CorvaneSocket, SendPutsExactlyTheCommandOnTheWire)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    Connect(peer);
+    LONG ok = 0;
+    ASSERT_EQ(m_object->Send(BStr::FromAnsi("ABC").Get(), &ok), S_OK);
+    EXPECT_EQ(ok, 1);
+    ASSERT_EQ(m_object->Disconnect(), S_OK);
+    ASSERT_TRUE(peer.waitForReceived("ABC", std::chrono::seconds(5)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(peer.received(), "ABC");
+}
+
+TEST_F(CorvaneSocket, SendCmdAndReceiveGetsThePeersAnswer)
+{
+    TcpPeer peer([](const std::string& received) {
+        return velt::testing::PeerReply {received.find("\r\n") != std::string::npos ? "221 Bye\r\n" : "", false};
+    });
+    Connect(peer);
+    BSTR answer = nullptr;
+    ASSERT_EQ(m_object->SendCmdAndReceive(BStr::FromAnsi("QUIT\r\n").Get(), &answer), S_OK);
+    EXPECT_EQ(TakeText(answer), "221 Bye\r\n");
+}
+
+TEST_F(CorvaneSocket, TestConnectReportsBothEndsAndClosesTheConnection)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    LONG ok = 0;
+    const std::string url = "http://127.0.0.1:" + std::to_string(peer.port()) + "/index.htm";
+    ASSERT_EQ(m_object->TestConnect(BStr::FromAnsi(url).Get(), &ok), S_OK) << TakeThreadError().description;
+    EXPECT_EQ(ok, 1);
+    BSTR text = nullptr;
+    ASSERT_EQ(m_object->get_SocketAddress(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "127.0.0.1");
+    ASSERT_EQ(m_object->get_PeerAddress(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "127.0.0.1");
+    LONG port = 0;
+    ASSERT_EQ(m_object->get_PeerPort(&port), S_OK);
+    EXPECT_EQ(port, peer.port());
+    ASSERT_EQ(m_object->get_SocketPort(&port), S_OK);
+    EXPECT_GT(port, 0);
+    EXPECT_TRUE(peer.waitForConnections(1, std::chrono::seconds(5)));
+
+    EXPECT_EQ(m_object->Send(BStr::FromAnsi("ABC").Get(), &ok), E_FAIL);
+    EXPECT_EQ(TakeThreadError().description,
+              "Fehler beim Senden des Kommandos ABC!\r\n" + SystemText(platform::WSAGetLastError()));
+    EXPECT_EQ(peer.received(), "");
+}
+
+TEST_F(CorvaneSocket, TestConnectByHostNameUsesTheSystemResolver)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    LONG ok = 0;
+    const std::string url = "ftp://localhost:" + std::to_string(peer.port()) + "/";
+    ASSERT_EQ(m_object->TestConnect(BStr::FromAnsi(url).Get(), &ok), S_OK) << TakeThreadError().description;
+    BSTR text = nullptr;
+    ASSERT_EQ(m_object->get_PeerAddress(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "127.0.0.1");
+}
+
+TEST_F(CorvaneSocket, AFailedConnectEmptiesTheAddressesButKeepsThePorts)
+{
+    TcpPeer peer(TcpPeer::Mode::Silent);
+    Connect(peer);
+    LONG peerPort = 0;
+    ASSERT_EQ(m_object->get_PeerPort(&peerPort), S_OK);
+
+    const uint16_t closedPort = velt::testing::FreeTcpPort();
+    LONG ok = 0;
+    EXPECT_EQ(m_object->Connect(BStr::FromAnsi("127.0.0.1").Get(), closedPort, &ok), E_FAIL);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAECONNREFUSED);
+    EXPECT_EQ(TakeThreadError().description,
+              "Fehler! Verbindung zum Server 127.0.0.1 auf Port " + std::to_string(closedPort)
+                  + " konnte nicht hergestellt werden!\r\n" + SystemText(platform::WSAECONNREFUSED));
+    BSTR text = nullptr;
+    ASSERT_EQ(m_object->get_SocketAddress(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "");
+    ASSERT_EQ(m_object->get_PeerAddress(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "");
+    LONG port = 0;
+    ASSERT_EQ(m_object->get_PeerPort(&port), S_OK);
+    EXPECT_EQ(port, peerPort);
+}
+
+TEST_F(CorvaneSocket, DataWaitingOnTheConnectionIsReportedAndClearedByReceive)
+{
+    TcpPeer peer(TcpPeer::Mode::SendAndStayOpen, "hello");
+    Connect(peer);
+    LONG available = 0;
+    for (int i = 0; i < 100 && available == 0; ++i) {
+        ASSERT_EQ(m_object->get_DataToReceiveAvailable(&available), S_OK);
+        if (available == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(available, 1);
+    std::string answer;
+    ASSERT_EQ(Receive(answer), S_OK);
+    EXPECT_EQ(answer, "hello");
+    ASSERT_EQ(m_object->get_DataToReceiveAvailable(&available), S_OK);
+    EXPECT_EQ(available, 0);
+}
+
+TEST_F(CorvaneSocket, CallsOnAnUnconnectedObjectFailWithTheirMessages)
+{
+    EXPECT_EQ(m_object->Disconnect(), S_OK);
+    EXPECT_EQ(m_object->CancelBlockingCall(), S_OK);
+    std::string answer;
+    EXPECT_EQ(Receive(answer), E_FAIL);
+    EXPECT_EQ(TakeThreadError().description,
+              "Fehler beim Empfang der Daten!\r\nAntwort: \r\n" + SystemText(platform::WSAENOTSOCK));
+    BSTR text = nullptr;
+    EXPECT_EQ(m_object->SendCmdAndReceive(BStr::FromAnsi("NOOP").Get(), &text), E_FAIL);
+    EXPECT_EQ(TakeThreadError().description,
+              "Fehler beim Senden oder Empfangen des Kommandos NOOP!\r\n" + SystemText(platform::WSAENOTSOCK));
+}
+
+TEST_F(CorvaneSocket, LastErrorMsgFollowsTheThreadsCurrentCode)
+{
+    platform::WSASetLastError(platform::WSAECONNREFUSED);
+    BSTR text = nullptr;
+    ASSERT_EQ(m_object->get_LastErrorMsg(&text), S_OK);
+    EXPECT_EQ(TakeText(text), SystemText(platform::WSAECONNREFUSED));
+    platform::WSASetLastError(0);
+    ASSERT_EQ(m_object->get_LastErrorMsg(&text), S_OK);
+    EXPECT_EQ(TakeText(text), "");
+}
+
+TEST_F(CorvaneSocket, AHostWithAnEmbeddedZeroIsRefusedWithoutAskingTheResolver)
+{
+    LONG ok = 0;
+    const BStr host(std::u16string_view(u"127.0.0.1\0evil", 15));
+    EXPECT_EQ(m_object->Connect(host.Get(), 80, &ok), E_FAIL);
+    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAHOST_NOT_FOUND);
+    EXPECT_EQ(ok, 0);
+}
