@@ -1,0 +1,145 @@
+#include "platform/com/BStr.h"
+#include "platform/com/ComApi.h"
+#include "platform/com/ComStrings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace platform::com;
+
+namespace {
+
+uint32_t LengthPrefix(BSTR b)
+{
+    uint32_t bytes = 0;
+    std::memcpy(&bytes, reinterpret_cast<const char*>(b) - 4, 4);
+    return bytes;
+}
+
+TEST(ComBstr, PrefixHoldsTheByteLengthAndATerminatorFollows)
+{
+    BSTR b = SysAllocString(u"Grüße");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(LengthPrefix(b), 10u);
+    EXPECT_EQ(SysStringLen(b), 5u);
+    EXPECT_EQ(SysStringByteLen(b), 10u);
+    EXPECT_EQ(b[5], u'\0');
+    SysFreeString(b);
+}
+
+TEST(ComBstr, EmbeddedZerosAreKept)
+{
+    const OLECHAR text[] = {u'a', u'\0', u'b'};
+    BSTR b = SysAllocStringLen(text, 3);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(SysStringLen(b), 3u);
+    EXPECT_EQ(b[2], u'b');
+    BStr copy = BStr::Attach(b);
+    BStr second(copy);
+    EXPECT_EQ(second.Length(), 3u) << "a copy keeps the embedded zero";
+}
+
+TEST(ComBstr, NullBstrIsTheEmptyString)
+{
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    EXPECT_EQ(SysStringByteLen(nullptr), 0u);
+    EXPECT_EQ(SysAllocString(nullptr), nullptr);
+    SysFreeString(nullptr);
+    EXPECT_EQ(BstrToAnsi(nullptr), "");
+}
+
+TEST(ComBstr, AllocationWithoutTextIsZeroed)
+{
+    BSTR b = SysAllocStringLen(nullptr, 4);
+    ASSERT_NE(b, nullptr);
+    for (int i = 0; i <= 4; ++i)
+        EXPECT_EQ(b[i], 0);
+    SysFreeString(b);
+}
+
+TEST(ComBstr, OddByteLengthStaysAndIsTerminated)
+{
+    BSTR b = SysAllocStringByteLen("abc", 3);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(SysStringByteLen(b), 3u);
+    EXPECT_EQ(SysStringLen(b), 1u);
+    EXPECT_EQ(reinterpret_cast<const char*>(b)[3], '\0');
+    SysFreeString(b);
+}
+
+TEST(ComBstr, ImpossibleSizesFailCleanly)
+{
+    EXPECT_EQ(SysAllocStringLen(u"x", 0x80000000u), nullptr);
+    EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
+}
+
+TEST(ComBstr, EmptyTextGivesAnEmptyBstrNotNull)
+{
+    BSTR b = AnsiToBstr("");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(SysStringLen(b), 0u);
+    SysFreeString(b);
+}
+
+struct ConversionCase
+{
+    std::string ansi;
+    std::u16string wide;
+};
+
+class ComAnsiConversion : public ::testing::TestWithParam<ConversionCase>
+{
+};
+
+TEST_P(ComAnsiConversion, RoundTripsThroughUtf16)
+{
+    EXPECT_EQ(AnsiToUtf16(GetParam().ansi), GetParam().wide);
+    EXPECT_EQ(Utf16ToAnsi(GetParam().wide), GetParam().ansi);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ComAnsiConversion,
+                         ::testing::Values(ConversionCase {"", u""}, ConversionCase {"QUIT\r\n", u"QUIT\r\n"},
+                                           ConversionCase {"Größe ändern", u"Größe ändern"},
+                                           ConversionCase {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                                           ConversionCase {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}));
+
+TEST(ComAnsiConversion, BytesThatAreNotUtf8AreReadAsWindows1252)
+{
+    // A server answering in the German Windows code page loses no character.
+    EXPECT_EQ(AnsiToUtf16("Gr\xF6\xDF"
+                          "e \x80"),
+              u"Größe €");
+}
+
+TEST(ComAnsiConversion, UnpairedSurrogatesBecomeReplacementCharacters)
+{
+    const std::u16string broken = {u'a', static_cast<char16_t>(0xD800), u'b'};
+    EXPECT_EQ(Utf16ToAnsi(broken),
+              "a\xEF\xBF\xBD"
+              "b");
+}
+
+TEST(ComGuidText, ParsesBothLetterCasesAndRejectsMalformedText)
+{
+    GUID g {};
+    ASSERT_TRUE(GuidFromString("{5b77f013-38de-470e-8d3f-279211d8f31a}", &g));
+    EXPECT_EQ(GuidToString(g), "{5B77F013-38DE-470E-8D3F-279211D8F31A}");
+    for (const char* bad : {"", "5B77F013-38DE-470E-8D3F-279211D8F31A", "{5B77F013-38DE-470E-8D3F-279211D8F31}",
+                            "{5B77F013-38DE-470E-8D3F+279211D8F31A}", "{5B77F013-38DE-470E-8D3F-279211D8F3ZA}",
+                            "{5B77F013-38DE-470E-8D3F-279211D8F31A}x"}) {
+        EXPECT_FALSE(GuidFromString(bad, &g)) << bad;
+    }
+}
+
+TEST(ComGuidText, ClsidFromStringTakesTheBracedForm)
+{
+    CLSID clsid {};
+    EXPECT_EQ(CLSIDFromString(u"{00020400-0000-0000-c000-000000000046}", &clsid), S_OK);
+    EXPECT_TRUE(clsid == IID_IDispatch);
+    EXPECT_EQ(CLSIDFromString(u"{not a guid}", &clsid), CO_E_CLASSSTRING);
+    EXPECT_EQ(CLSIDFromString(nullptr, &clsid), S_OK);
+    EXPECT_TRUE(clsid == GUID_NULL);
+}
+
+} // namespace
