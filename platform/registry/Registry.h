@@ -41,7 +41,9 @@ using HKEY = KeyHandle*;
 LSTATUS RegOpenKey(Root root, std::string_view subKey, Access access, HKEY* out);
 LSTATUS RegOpenKey(HKEY parent, std::string_view subKey, Access access, HKEY* out);
 
-// Opens a key with full access, creating it and any missing parents.
+// Opens a key with full access, creating it and any missing parents. Through a
+// handle, the handle needs full access. Key names are at most 255 bytes without
+// control characters (kInvalidParameter).
 LSTATUS RegCreateKey(Root root, std::string_view subKey, HKEY* out);
 LSTATUS RegCreateKey(HKEY parent, std::string_view subKey, HKEY* out);
 
@@ -53,12 +55,15 @@ LSTATUS RegCreateKey(HKEY parent, std::string_view subKey, HKEY* out);
 LSTATUS RegQueryValue(HKEY key, std::string_view name, uint32_t* type, void* data, uint32_t* size);
 
 // Writing through a handle opened with Access::Read gives kAccessDenied.
-// A string may hold any byte except NUL (kInvalidParameter).
+// A string may hold any byte except NUL and is at most 1 MiB (else
+// kInvalidParameter). A handle whose key was deleted gives kKeyDeleted.
 LSTATUS RegSetString(HKEY key, std::string_view name, std::string_view value);
 LSTATUS RegSetDword(HKEY key, std::string_view name, uint32_t value);
 LSTATUS RegDeleteValue(HKEY key, std::string_view name);
 
-// Deletes a key that has no subkeys (otherwise kAccessDenied).
+// Deletes a key that has no subkeys (otherwise kAccessDenied). With a handle,
+// an empty subKey deletes the handle's own key. Deleting needs a parent handle
+// with full access. A root cannot be deleted (kAccessDenied).
 LSTATUS RegDeleteKey(Root root, std::string_view subKey);
 LSTATUS RegDeleteKey(HKEY parent, std::string_view subKey);
 
@@ -74,7 +79,9 @@ LSTATUS RegEnumValue(HKEY key, uint32_t index, std::string* name, uint32_t* type
 
 LSTATUS RegCloseKey(HKEY key);
 
-// Convenience for callers: reads a REG_SZ of any length (no buffer size rules).
+// Convenience for callers: reads a REG_SZ of any length (no buffer size rules;
+// a REG_DWORD comes as decimal text), and a REG_DWORD (kInvalidParameter for
+// any other type).
 LSTATUS RegQueryString(HKEY key, std::string_view name, std::string* value);
 LSTATUS RegQueryDword(HKEY key, std::string_view name, uint32_t* value);
 

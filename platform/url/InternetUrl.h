@@ -35,8 +35,13 @@ struct InternetUrl
     uint16_t port = 0; // as given, else the scheme's default
 };
 
-// Splits url. False (out unchanged) when it is empty, has no scheme or an unknown
-// one, holds control characters, cannot be parsed, or names port 0 or one above 65535.
+// Splits url. False (out unchanged) when it is empty, has no "scheme://" or an
+// unknown scheme, names no server (only file URLs may), holds control
+// characters (also percent-encoded ones in user or password), cannot be parsed,
+// or names port 0 or one above 65535. The object keeps the path as written:
+// no dot segments are removed and blanks stay blanks, so a caller that puts it
+// on the wire encodes it. Schemes without "//" (mailto:, mid:, cid:) name no
+// server and fail.
 bool ParseInternetUrl(std::string_view url, InternetUrl& out);
 
 // The default port of a service type; 0 when it has none.
