@@ -27,16 +27,14 @@ TEST_P(ServiceHostFormTest, Validates)
     EXPECT_EQ(IsValidServiceHost(GetParam().value), GetParam().valid) << GetParam().value;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, ServiceHostFormTest,
-    ::testing::Values(HostCase {"localhost", true}, HostCase {"localhost:8080", true}, HostCase {"127.0.0.1:1", true},
-                      HostCase {"www.velt.example", true}, HostCase {"[::1]:65535", true}, HostCase {"[::1]", true},
-                      HostCase {"", false}, HostCase {"localhost:", false}, HostCase {"localhost:0", false},
-                      HostCase {"localhost:65536", false}, HostCase {"localhost:80x", false},
-                      HostCase {"http://localhost", false}, HostCase {"host/path", false},
-                      HostCase {"host name", false}, HostCase {"-host", false}, HostCase {"a..b", false},
-                      HostCase {"[::1", false}, HostCase {"[zz]", false}, HostCase {"host\r\n", false},
-                      HostCase {"h\xC3\xBCst", false}, HostCase {std::string(300, 'a'), false}));
+INSTANTIATE_TEST_SUITE_P(Forms, ServiceHostFormTest,
+                         ::testing::Values(HostCase {"localhost:8080", true}, HostCase {"www.velt.example", true},
+                                           HostCase {"[::1]:65535", true}, HostCase {"", false},
+                                           HostCase {"localhost:", false}, HostCase {"localhost:0", false},
+                                           HostCase {"localhost:65536", false}, HostCase {"http://localhost", false},
+                                           HostCase {"host/path", false}, HostCase {"host name", false},
+                                           HostCase {"a..b", false}, HostCase {"[::1", false},
+                                           HostCase {"host\r\n", false}, HostCase {std::string(300, 'a'), false}));
 
 TEST(ServiceHost, StoredValueOverridesBuiltInHostUntilRemoved)
 {
@@ -46,6 +44,7 @@ TEST(ServiceHost, StoredValueOverridesBuiltInHostUntilRemoved)
     ASSERT_TRUE(StoreServiceHost("127.0.0.1:8080"));
     EXPECT_EQ(ServiceHost(), "127.0.0.1:8080");
     EXPECT_EQ(LoadString(IDS_CLIENT_IP_URL), "http://127.0.0.1:8080/Tarnwick/GetClientIP.asp?TextOnly=1");
+    EXPECT_EQ(LoadString(IDS_FORUM_URL), "http://127.0.0.1:8080/forum/InfosListe.asp?ForumID=230301211234");
 
     EXPECT_FALSE(StoreServiceHost("http://elsewhere/"));
     EXPECT_EQ(ServiceHost(), "127.0.0.1:8080");
