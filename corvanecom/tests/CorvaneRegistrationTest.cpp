@@ -230,6 +230,10 @@ TEST_F(CorvaneRegistration, LateBindingNeedsTheRegisteredTypeLibrary)
     EXPECT_EQ(count, 1u);
     ASSERT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     EXPECT_EQ(id, 6);
+    // A German caller's locale finds the neutral library too.
+    DISPID german = 0;
+    ASSERT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0x0407, &german), S_OK);
+    EXPECT_EQ(german, 6);
 
     VARIANT value;
     VariantInit(&value);
