@@ -2,12 +2,12 @@
 
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
+#include "platform/system/TextCase.h"
 #include "platform/url/InternetUrl.h"
 #include "tarnwick/core/PasswordScrambler.h"
 #include "tarnwick/resources/RegistryPaths.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -22,21 +22,6 @@ namespace {
 // Windows buffer sizes the stored form has always been read with.
 constexpr uint32_t kStringBuffer = 256;
 constexpr std::string_view kBackupSection = "Options";
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-        const auto lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
-        if (la != lb)
-            return false;
-    }
-    return true;
-}
 
 // A REG_SZ that fits the 256-byte buffer; anything else leaves the field alone.
 bool QueryString(reg::HKEY key, std::string_view name, std::string& field)
@@ -175,7 +160,7 @@ void CRedirectSettings::SetExact(std::string& field, std::string_view value)
 
 void CRedirectSettings::SetCaseInsensitive(std::string& field, std::string_view value)
 {
-    if (EqualsIgnoringCase(field, value))
+    if (platform::EqualsNoCase(field, value))
         return;
     field.assign(value);
     m_Modified = 1;
@@ -233,7 +218,7 @@ void CRedirectSettings::SetWaitTimeInMin(int value)
 
 void CRedirectSettings::SetUploadDir(std::string_view value)
 {
-    if (EqualsIgnoringCase(m_UploadDir, value))
+    if (platform::EqualsNoCase(m_UploadDir, value))
         return;
     m_UploadDir.assign(value);
     if (m_UploadDir.empty() || m_UploadDir.front() != '/')
@@ -570,7 +555,6 @@ uint32_t CRedirectSettings::ParseIpAddress(std::string_view text)
     // The usual decimal conversion: leading blanks, a sign, digits; the rest ignored.
     const auto partValue = [](std::string_view part) -> uint32_t {
         const std::string copy(part);
-        errno = 0;
         const long long value = std::strtoll(copy.c_str(), nullptr, 10);
         return static_cast<uint32_t>(static_cast<unsigned long long>(value) & 0xFF);
     };

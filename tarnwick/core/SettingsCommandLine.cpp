@@ -3,6 +3,7 @@
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/ProgramDirectory.h"
+#include "platform/system/TextCase.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ProductKey.h"
 #include "tarnwick/core/RedirectPageGenerator.h"
@@ -24,22 +25,9 @@ namespace {
 
 constexpr std::string_view kOptions[] = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help"};
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const char la = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-        const char lb = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-        if (la != lb)
-            return false;
-    }
-    return true;
-}
-
 bool IsServiceHostName(std::string_view name)
 {
-    return EqualsIgnoringCase(name, res::kServiceHostValueName);
+    return platform::EqualsNoCase(name, res::kServiceHostValueName);
 }
 
 std::optional<std::string> CheckValue(std::string_view name, std::string_view value)

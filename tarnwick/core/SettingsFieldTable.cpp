@@ -2,6 +2,8 @@
 
 #include "tarnwick/core/CRedirectSettings.h"
 
+#include "platform/system/TextCase.h"
+
 #include <array>
 #include <charconv>
 #include <utility>
@@ -71,19 +73,6 @@ const std::array kFields = {
     TextField<&S::GetBackupFile, &S::SetBackupFile>("BackupFile"),
 };
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const char la = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-        const char lb = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-        if (la != lb)
-            return false;
-    }
-    return true;
-}
-
 bool HasControlCharacter(std::string_view text)
 {
     for (const char c : text) {
@@ -109,7 +98,7 @@ std::span<const SettingsField> SettingsFields()
 const SettingsField* FindSettingsField(std::string_view name)
 {
     for (const SettingsField& field : kFields) {
-        if (EqualsIgnoringCase(field.name, name))
+        if (platform::EqualsNoCase(field.name, name))
             return &field;
     }
     return nullptr;
