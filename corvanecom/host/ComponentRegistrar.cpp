@@ -1,0 +1,107 @@
+#include "corvanecom/host/ComponentRegistrar.h"
+
+#include "corvanecom/host/HostFormat.h"
+#include "corvanecom/host/HostTexts.h"
+#include "platform/com/ClassRegistry.h"
+#include "platform/com/ComApi.h"
+#include "platform/com/ComStrings.h"
+#include "platform/system/ProgramDirectory.h"
+#include "platform/system/SystemMessage.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+namespace corvane::host {
+
+namespace {
+
+bool IsFile(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string RegisteredModule()
+{
+    CLSID clsid {};
+    const std::u16string progId = platform::com::AnsiToUtf16(kProgramProgId);
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid)))
+        return {};
+    return platform::com::InprocServerPath(clsid).value_or(std::string());
+}
+
+} // namespace
+
+ComponentRegistrar::ComponentRegistrar(std::ostream& out, std::ostream& err)
+    : m_out(out)
+    , m_err(err)
+{
+}
+
+int ComponentRegistrar::Register(const std::string& modulePath)
+{
+    return Run(modulePath.empty() ? FindModule(false) : modulePath, true);
+}
+
+int ComponentRegistrar::Unregister(const std::string& modulePath)
+{
+    return Run(modulePath.empty() ? FindModule(true) : modulePath, false);
+}
+
+std::string ComponentRegistrar::FindModule(bool registeredFirst) const
+{
+    const std::string programDir = platform::ProgramDirectory();
+    std::string candidates[3] = {programDir + kModuleFileName, programDir + "../lib/" + kModuleFileName, {}};
+    if (registeredFirst) {
+        candidates[2] = candidates[1];
+        candidates[1] = candidates[0];
+        candidates[0] = RegisteredModule();
+    } else {
+        candidates[2] = RegisteredModule();
+    }
+    for (const std::string& candidate : candidates) {
+        if (IsFile(candidate))
+            return candidate;
+    }
+    return programDir + kModuleFileName;
+}
+
+int ComponentRegistrar::Run(const std::string& modulePath, bool reg)
+{
+    const char* entry = reg ? "DllRegisterServer" : "DllUnregisterServer";
+    if (!IsFile(modulePath)) {
+        m_err << Format(kModuleNotFound, modulePath) << '\n';
+        return kExitComponent;
+    }
+    // dlopen looks a bare name up in the library path; a file is meant here.
+    const std::string file = modulePath.find('/') == std::string::npos ? "./" + modulePath : modulePath;
+    void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        const char* error = ::dlerror();
+        m_err << Format(kModuleNotLoaded, modulePath, error ? error : "") << '\n';
+        return kExitComponent;
+    }
+    auto* function = reinterpret_cast<HRESULT (*)()>(::dlsym(module, entry));
+    if (!function) {
+        m_err << Format(kNoEntryPoint, modulePath, entry) << '\n';
+        ::dlclose(module);
+        return kExitComponent;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const HRESULT hr = function();
+    CoUninitialize();
+    ::dlclose(module);
+    if (FAILED(hr)) {
+        std::string text = platform::FormatSystemMessage(static_cast<uint32_t>(hr));
+        if (text.empty())
+            text = Format(kUnknownError, static_cast<uint32_t>(hr));
+        m_err << Format(kRegisterFailed, entry, text) << '\n';
+        return kExitComponent;
+    }
+    m_out << Format(reg ? kRegistered : kUnregistered, modulePath) << '\n';
+    return kExitOk;
+}
+
+} // namespace corvane::host
