@@ -4,6 +4,7 @@
 #include "corvanecom/CorvaneMessages.h"
 #include "platform/internet/HttpRequest.h"
 #include "platform/internet/InternetConnection.h"
+#include "platform/internet/InternetError.h"
 #include "platform/url/InternetUrl.h"
 
 namespace corvane {
@@ -13,6 +14,15 @@ namespace {
 constexpr uint32_t kRequestFlags = platform::INTERNET_FLAG_RELOAD | platform::INTERNET_FLAG_NO_CACHE_WRITE
     | platform::INTERNET_FLAG_NO_AUTO_REDIRECT | platform::INTERNET_FLAG_NO_UI;
 constexpr const char* kRequestHeaders = "Accept: text/*\r\nUser-Agent: VELT Corvane\r\n";
+
+// The text of an internet error; a code without a text of its own still says what failed.
+std::string ErrorText(const platform::InternetError& error)
+{
+    if (!error.text.empty())
+        return error.text;
+    std::string text = platform::InternetErrorText(error.code);
+    return text.empty() ? "Internetfehler " + std::to_string(error.code) : text;
+}
 
 } // namespace
 
@@ -33,17 +43,17 @@ bool HttpGet(const std::string& url, std::string& errorText, std::string& header
     std::unique_ptr<platform::InternetConnection> connection
         = session.GetHttpConnection(parts.server, parts.port, {}, {}, error);
     if (!connection) {
-        errorText = error.text;
+        errorText = ErrorText(error);
         return false;
     }
     std::unique_ptr<platform::HttpRequest> request
         = connection->OpenRequest("GET", parts.object, {}, 1, kRequestFlags, error);
     if (!request) {
-        errorText = error.text;
+        errorText = ErrorText(error);
         return false;
     }
     if (!request->Send(kRequestHeaders, {}, error)) {
-        errorText = error.text;
+        errorText = ErrorText(error);
         return false;
     }
     headers = request->RawHeaders();
@@ -60,7 +70,7 @@ bool HttpGet(const std::string& url, std::string& errorText, std::string& header
         body += "\r\n";
     }
     if (error) {
-        errorText = error.text;
+        errorText = ErrorText(error);
         return false;
     }
     return true;
