@@ -13,21 +13,24 @@ namespace tarnwick {
 class HeadlessView : public CycleView
 {
 public:
-    explicit HeadlessView(std::FILE* out = stdout) : m_out(out) {}
+    explicit HeadlessView(std::FILE* out = stdout)
+        : m_out(out)
+    {
+    }
 
-    void SetAddressesButtonLabel(std::string_view) override {}
-    void SetCycleButtonLabel(std::string_view) override {}
-    void SetPeriodicButtonLabel(std::string_view) override {}
-    void SetIntervalEnabled(bool) override {}
-    void SetLocalAddress(uint32_t) override {}
-    void SetRemoteAddress(uint32_t) override {}
-    void SetRedirectAddress(std::string_view) override {}
-    void ClearStatusList() override {}
+    void SetAddressesButtonLabel(std::string_view) override { }
+    void SetCycleButtonLabel(std::string_view) override { }
+    void SetPeriodicButtonLabel(std::string_view) override { }
+    void SetIntervalEnabled(bool) override { }
+    void SetLocalAddress(uint32_t) override { }
+    void SetRemoteAddress(uint32_t) override { }
+    void SetRedirectAddress(std::string_view) override { }
+    void ClearStatusList() override { }
     void AddStatusLine(std::string_view line) override;
     bool IsWindowVisible() const override { return false; }
-    void ShowAndBringToFront() override {}
-    void StartBlinking() override {}
-    void StopBlinking() override {}
+    void ShowAndBringToFront() override { }
+    void StartBlinking() override { }
+    void StopBlinking() override { }
 
 private:
     std::FILE* m_out;

@@ -1,0 +1,111 @@
+#include "tarnwick/core/CRedirectApp.h"
+
+#include "platform/registry/Registry.h"
+#include "platform/system/ProgramDirectory.h"
+#include "tarnwick/core/AutostartEntry.h"
+#include "tarnwick/core/ComponentRegistration.h"
+#include "tarnwick/core/ProductKey.h"
+#include "tarnwick/core/SettingsMerge.h"
+#include "tarnwick/dialup/RasFunctionTable.h"
+#include "tarnwick/resources/RegistryPaths.h"
+#include "tarnwick/resources/StringTable.h"
+
+#include <climits>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+CRedirectApp::CRedirectApp() = default;
+
+CRedirectApp::~CRedirectApp()
+{
+    UnloadRasFunctionTable(g_rasFunctions);
+}
+
+void CRedirectApp::InitApplication()
+{
+    m_strClientIpUrl = resources::LoadString(resources::IDS_CLIENT_IP_URL);
+    m_strVersion = resources::LoadString(resources::IDS_VERSION);
+    m_strTitle = resources::LoadString(resources::IDS_TITLE);
+    m_strProgramDir = platform::ProgramDirectory();
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) {
+        const std::string full(path, static_cast<size_t>(length));
+        m_strProgramFile = full.substr(full.rfind('/') + 1);
+    }
+    if (m_strProgramFile.empty())
+        m_strProgramFile = "tarnwick";
+}
+
+void CRedirectApp::LoadFirstInstanceState()
+{
+    EnsureProductKey();
+    m_settings.LoadFromRegistry(resources::kProductKeyPath);
+    m_storedSettings = m_settings;
+    m_hiveStamp = CurrentHiveStamp();
+    // Without a provider the table stays empty; nothing is said at start.
+    LoadRasFunctionTable(g_rasFunctions);
+    std::string error;
+    if (!EnsureComponentRegistered(m_strProgramDir, &error))
+        std::fprintf(stderr, "tarnwick: VELT-Corvane-Komponente nicht registriert: %s\n", error.c_str());
+}
+
+void CRedirectApp::SaveSettings(bool withBackup)
+{
+    CRedirectSettings stored;
+    if (stored.LoadFromRegistry(resources::kProductKeyPath))
+        MergeStoredSettings(m_settings, m_storedSettings, stored);
+    m_settings.SaveToRegistry(resources::kProductKeyPath);
+    if (withBackup)
+        m_settings.SaveToBackupFile(m_settings.GetBackupFile());
+    m_storedSettings = m_settings;
+    m_storedSettings.SetModified(0);
+    m_hiveStamp = CurrentHiveStamp();
+}
+
+void CRedirectApp::AdoptStoredSettings()
+{
+    const HiveStamp now = CurrentHiveStamp();
+    if (now == m_hiveStamp)
+        return;
+    CRedirectSettings stored;
+    if (!stored.LoadFromRegistry(resources::kProductKeyPath))
+        return;
+    MergeStoredSettings(m_settings, m_storedSettings, stored);
+    m_storedSettings = stored;
+    m_hiveStamp = now;
+}
+
+CRedirectApp::HiveStamp CRedirectApp::CurrentHiveStamp()
+{
+    HiveStamp stamp;
+    struct stat info
+    {
+    };
+    if (::stat(platform::registry::HivePath(platform::registry::Root::CurrentUser).c_str(), &info) == 0) {
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modifiedNs = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    }
+    return stamp;
+}
+
+bool CRedirectApp::WriteAutostartEntry() const
+{
+    return tarnwick::WriteAutostartEntry(m_strProgramDir, m_strProgramFile);
+}
+
+bool CRedirectApp::DeleteAutostartEntry() const
+{
+    return tarnwick::DeleteAutostartEntry();
+}
+
+platform::RemoteWindow CRedirectApp::FindRunningInstance(std::string_view title)
+{
+    return platform::RemoteWindow::Find(title);
+}
+
+} // namespace tarnwick

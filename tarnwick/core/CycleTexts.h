@@ -1,0 +1,24 @@
+#pragma once
+
+// The redirect cycle's own texts: button labels and status-list lines.
+namespace tarnwick::cycle_texts {
+
+inline constexpr const char* kAddressesLabel = "&IPs ermitteln";
+inline constexpr const char* kCycleLabel = "Umleitbefehl hoch&laden";
+inline constexpr const char* kCancelLabel = "A&bbrechen";
+inline constexpr const char* kStartLabel = "&Start";
+inline constexpr const char* kStopLabel = "&Stopp";
+
+inline constexpr const char* kNoAddresses = "IP-Adressen konnten nicht ermittelt werden.";
+inline constexpr const char* kRedirectsTo = "Webseite %s leitet nach %s um...";
+inline constexpr const char* kDoesNotRedirect = "Webseite %s leitet nicht um...";
+inline constexpr const char* kAlreadyCurrent = "Webseite ist bereits aktuell und wird nicht erneut hochgeladen...";
+inline constexpr const char* kUploadSucceeded = "Datei mit neuer Umleitung wurde erfolgreich an den Server gesendet.";
+inline constexpr const char* kUploadFailed = "Datei mit neuer Umleitung konnte nicht gesendet werden!";
+
+inline constexpr const char* kFetchingClientAddress = "Client-IP-Adresse wird vom Server abgeholt.";
+inline constexpr const char* kDialFailed = "Fehler! Verbindung zum Server konnte nicht automatisch aufgebaut werden.";
+inline constexpr const char* kComponentInitFailed
+    = "Fehler! VELT-Corvane-Komponente konnte nicht initialisiert werden.";
+
+} // namespace tarnwick::cycle_texts

@@ -1,0 +1,419 @@
+#include "tarnwick/core/RedirectCycle.h"
+
+#include "tarnwick/core/AddressWorker.h"
+#include "tarnwick/core/CRedirectSettings.h"
+#include "tarnwick/core/CycleTexts.h"
+#include "tarnwick/core/CycleWorkers.h"
+#include "tarnwick/core/RedirectPageGenerator.h"
+#include "tarnwick/core/SamePlace.h"
+#include "tarnwick/core/StatusList.h"
+#include "tarnwick/core/UiMessageChannel.h"
+#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/core/WorkerThreadHandle.h"
+#include "tarnwick/transfer/CInternetTransfer.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace tarnwick {
+
+// The referrers of the transfer object's requests (the redirect address and
+// the redirect page's address), read on the transferring threads.
+struct ReferrerText
+{
+    std::mutex mutex;
+    std::string redirectAddress;
+    std::string redirectUrl;
+};
+
+std::atomic<int> RedirectCycle::s_runningWorkers {0};
+
+namespace {
+
+constexpr uint32_t WM_DESTROY = 0x0002;
+
+std::string Format(const char* format, const std::string& first, const std::string& second = {})
+{
+    const int length = std::snprintf(nullptr, 0, format, first.c_str(), second.c_str());
+    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, first.c_str(), second.c_str());
+    return text;
+}
+
+} // namespace
+
+RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Context context, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_view(view)
+    , m_context(std::move(context))
+    , m_referrer(std::make_shared<ReferrerText>())
+{
+    m_channel = UiMessageChannel::Create(
+        [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
+    m_periodTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_periodTimer, &QTimer::timeout, this, [this] { OnPeriodTimer(); });
+    RedirectAddress();
+    g_transfer.SetMessageWindow(m_channel.get());
+    g_transfer.SetRedirectAddressSource([referrer = m_referrer] {
+        std::lock_guard lock(referrer->mutex);
+        return referrer->redirectAddress;
+    });
+    g_transfer.SetRedirectUrlSource([referrer = m_referrer] {
+        std::lock_guard lock(referrer->mutex);
+        return referrer->redirectUrl;
+    });
+}
+
+RedirectCycle::~RedirectCycle()
+{
+    // A worker may still run: from now on its messages go nowhere.
+    m_channel->Close();
+    m_periodTimer.stop();
+}
+
+MessageTarget& RedirectCycle::MessageWindow()
+{
+    return *m_channel;
+}
+
+int RedirectCycle::RunningWorkers()
+{
+    return s_runningWorkers.load();
+}
+
+int RedirectCycle::PeriodMilliseconds() const
+{
+    // The stored period is taken as it is, but a period of 0 or less would
+    // hammer the server and one beyond the timer's range would never come.
+    long long minutes = m_settings.GetWaitTimeInMin();
+    if (minutes < 1)
+        minutes = 1;
+    const long long milliseconds = minutes * 60000;
+    return milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
+}
+
+void RedirectCycle::StartCycle()
+{
+    if (m_bCycleBusy) {
+        CancelCycle();
+        return;
+    }
+    BeginRun(false);
+}
+
+void RedirectCycle::StartAddresses()
+{
+    if (m_bCycleBusy) {
+        CancelCycle();
+        return;
+    }
+    BeginRun(true);
+}
+
+void RedirectCycle::BeginRun(bool addressesOnly)
+{
+    if (m_context.beforeRun)
+        m_context.beforeRun();
+    m_view.ClearStatusList();
+    m_bAddressesOnly = addressesOnly;
+    m_bCancelled = false;
+    m_view.SetAddressesButtonLabel(cycle_texts::kCancelLabel);
+    if (!addressesOnly)
+        m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
+    m_bCycleBusy = true;
+    RedirectAddress(); // the settings may have changed since the last run
+    // A cancel of an earlier cycle must not fail this one's address service.
+    g_transfer.Cancel(false);
+    StartAddressWorker();
+}
+
+void RedirectCycle::CancelCycle()
+{
+    if (m_bCycleBusy)
+        m_bCancelled = true;
+    if (m_pAddressThread)
+        m_pAddressThread->Cancel();
+    g_transfer.Cancel(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void RedirectCycle::StartPeriodic()
+{
+    if (m_nPeriodTimerId != 0)
+        return;
+    m_view.SetPeriodicButtonLabel(cycle_texts::kStopLabel);
+    m_view.SetIntervalEnabled(false);
+    m_periodTimer.start(PeriodMilliseconds());
+    m_nPeriodTimerId = kPeriodTimerId;
+    StartCycle();
+}
+
+void RedirectCycle::StopPeriodic()
+{
+    if (m_nPeriodTimerId != 0) {
+        m_periodTimer.stop();
+        m_nPeriodTimerId = 0;
+    }
+    CancelCycle();
+    m_view.SetPeriodicButtonLabel(cycle_texts::kStartLabel);
+    m_view.SetIntervalEnabled(true);
+}
+
+void RedirectCycle::TogglePeriodic()
+{
+    if (m_nPeriodTimerId != 0)
+        StopPeriodic();
+    else
+        StartPeriodic();
+}
+
+void RedirectCycle::OnPeriodTimer()
+{
+    if (m_nPeriodTimerId == kPeriodTimerId)
+        StartCycle();
+}
+
+void RedirectCycle::NotifyUser()
+{
+    if (m_view.IsWindowVisible()) {
+        m_view.ShowAndBringToFront();
+        m_view.StopBlinking();
+    } else {
+        m_view.StartBlinking();
+    }
+}
+
+template<typename Job>
+bool RedirectCycle::Launch(void (*worker)(Job), Job job)
+{
+    s_runningWorkers.fetch_add(1);
+    try {
+        std::thread([worker, job = std::move(job)]() mutable {
+            worker(std::move(job));
+            s_runningWorkers.fetch_sub(1);
+        }).detach();
+        return true;
+    } catch (const std::system_error&) {
+        s_runningWorkers.fetch_sub(1);
+        return false;
+    }
+}
+
+void RedirectCycle::StartAddressWorker()
+{
+    AddressJob job;
+    job.autoDial = m_settings.GetAutoDial();
+    job.dial = DialRequest {m_settings.GetAutoDialConnection(), m_settings.GetAutoDialUsername(),
+                            m_settings.GetAutoDialPW()};
+    job.clientIpByServer = m_settings.GetClientIpByServer();
+    job.redirectUrl = m_settings.GetRedirectUrl();
+    job.clientIpUrl = m_context.clientIpUrl;
+    job.dialSessions = m_context.dialSessions;
+    job.dialStatus = m_context.dialStatus;
+    job.window = m_channel;
+    job.thread = std::make_shared<WorkerThreadHandle>();
+    m_pAddressThread = job.thread;
+    if (!Launch(&AddressWorker, std::move(job)))
+        m_channel->PostMessage(WM_ADDRESSES_DONE, 0, 0);
+}
+
+void RedirectCycle::StartCheckWorker()
+{
+    if (!Launch(&CheckWorker, CheckJob {m_settings.GetRedirectUrl(), m_channel})) {
+        m_bCancelled = true;
+        m_channel->PostMessage(WM_CHECK_DONE, 1, 0);
+    }
+}
+
+void RedirectCycle::StartUploadWorker()
+{
+    UploadJob job;
+    job.uploadServiceType = m_settings.GetUploadServiceType();
+    job.server = m_settings.GetUploadServer();
+    job.path = UploadPath(m_settings.GetUploadDir(), m_settings.GetPageFileName());
+    job.userName = m_settings.GetUserName();
+    job.password = m_settings.GetPassword();
+    job.port = m_settings.GetUploadPort();
+    job.window = m_channel;
+    if (!Launch(&UploadWorker, std::move(job)))
+        m_channel->PostMessage(WM_UPLOAD_DONE, 0, 0);
+}
+
+intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    const char* text = reinterpret_cast<const char*>(lParam);
+    switch (message) {
+    case WM_ADDRESS_FOUND:
+        OnAddressFound(wParam, text);
+        return 0;
+    case WM_ADDRESSES_DONE:
+        OnAddressesDone(wParam != 0);
+        return 0;
+    case WM_REDIRECT_TARGET:
+        OnRedirectTarget(wParam != 0, text);
+        return 0;
+    case WM_CHECK_DONE:
+        OnCheckDone();
+        return 0;
+    case WM_UPLOAD_DONE:
+        OnUploadDone(wParam != 0);
+        return 0;
+    case WM_GENERATE_PAGE:
+        return OnGeneratePage();
+    case WM_ERROR_TEXT:
+    case WM_INFO_TEXT:
+        OnStatusText(wParam, text);
+        return 0;
+    case WM_STATUS_TEXT:
+        if (m_settings.GetExtMessages() == 1)
+            OnStatusText(wParam, text);
+        return 0;
+    case WM_EXECUTE_NOW:
+        if (!m_bCycleBusy)
+            StartCycle();
+        return 0;
+    case WM_QUIT:
+    case WM_DESTROY:
+        if (m_context.quitRequested)
+            m_context.quitRequested();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void RedirectCycle::OnAddressFound(uintptr_t which, const char* text)
+{
+    const std::string address = text ? text : "";
+    if (which == 0) {
+        m_settings.SetLocalServerName(address);
+        m_view.SetLocalAddress(CRedirectSettings::ParseIpAddress(m_settings.GetLocalServerName()));
+    } else if (which == 1) {
+        m_view.SetRemoteAddress(CRedirectSettings::ParseIpAddress(address));
+    } else {
+        m_view.SetLocalAddress(0);
+        m_view.SetRemoteAddress(0);
+    }
+}
+
+void RedirectCycle::OnAddressesDone(bool found)
+{
+    m_pAddressThread.reset();
+    m_bCycleBusy = false;
+    m_view.SetAddressesButtonLabel(cycle_texts::kAddressesLabel);
+    m_view.SetCycleButtonLabel(cycle_texts::kCycleLabel);
+    if (!found) {
+        AddStatusLine(cycle_texts::kNoAddresses);
+        NotifyUser();
+        m_view.SetLocalAddress(0);
+        m_view.SetRemoteAddress(0);
+        Finish(Outcome::AddressesFailed);
+        return;
+    }
+    const bool goOn = !m_bAddressesOnly && !m_bCancelled;
+    if (goOn) {
+        m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
+        m_bCycleBusy = true;
+        g_transfer.Cancel(false);
+        StartCheckWorker();
+    }
+    m_view.StopBlinking();
+    m_view.SetRedirectAddress(RedirectAddress());
+    if (!goOn)
+        Finish(m_bAddressesOnly ? Outcome::AddressesFound : Outcome::Cancelled);
+}
+
+void RedirectCycle::OnRedirectTarget(bool found, const char* text)
+{
+    if (found && text) {
+        m_strCurrentTarget = text;
+        AddStatusLine(Format(cycle_texts::kRedirectsTo, m_settings.GetRedirectUrl(), m_strCurrentTarget));
+    } else {
+        m_strCurrentTarget.clear();
+        AddStatusLine(Format(cycle_texts::kDoesNotRedirect, m_settings.GetRedirectUrl()));
+    }
+}
+
+void RedirectCycle::OnCheckDone()
+{
+    m_bCycleBusy = false;
+    m_view.SetCycleButtonLabel(cycle_texts::kCycleLabel);
+    Outcome outcome = Outcome::Cancelled;
+    bool idle = true;
+    if (IsSamePlace(m_strCurrentTarget, RedirectAddress())) {
+        AddStatusLine(cycle_texts::kAlreadyCurrent);
+        outcome = Outcome::AlreadyCurrent;
+    } else if (!m_bCancelled) {
+        m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
+        m_bCycleBusy = true;
+        StartUploadWorker();
+        idle = false;
+    }
+    m_view.StopBlinking();
+    if (idle)
+        Finish(outcome);
+}
+
+void RedirectCycle::OnUploadDone(bool ok)
+{
+    if (ok) {
+        AddStatusLine(cycle_texts::kUploadSucceeded);
+        m_view.StopBlinking();
+    } else {
+        AddStatusLine(cycle_texts::kUploadFailed);
+        NotifyUser();
+    }
+    m_bCycleBusy = false;
+    m_view.SetCycleButtonLabel(cycle_texts::kCycleLabel);
+    Finish(ok ? Outcome::Uploaded : Outcome::UploadFailed);
+}
+
+intptr_t RedirectCycle::OnGeneratePage()
+{
+    GeneratedPage generated = GenerateRedirectPage(m_settings, m_context.programDirectory, Now(), m_context.version);
+    RedirectAddress(); // generation composed it afresh
+    for (const StatusLine& line : generated.status)
+        AddStatusLine(line.text);
+    m_strPage = std::move(generated.page);
+    return reinterpret_cast<intptr_t>(&m_strPage);
+}
+
+void RedirectCycle::OnStatusText(uintptr_t wParam, const char* text)
+{
+    if (wParam == 0 || !text)
+        m_view.ClearStatusList();
+    else
+        AddStatusLine(text);
+}
+
+void RedirectCycle::AddStatusLine(const std::string& text)
+{
+    m_view.AddStatusLine(FormatStatusLine(Now(), text));
+}
+
+void RedirectCycle::Finish(Outcome outcome)
+{
+    if (m_context.cycleEnded)
+        m_context.cycleEnded(outcome);
+}
+
+std::string RedirectCycle::RedirectAddress()
+{
+    std::string address = m_settings.GetRedirectAddress();
+    std::lock_guard lock(m_referrer->mutex);
+    m_referrer->redirectAddress = address;
+    m_referrer->redirectUrl = m_settings.GetRedirectUrl();
+    return address;
+}
+
+std::time_t RedirectCycle::Now() const
+{
+    return m_context.clock ? m_context.clock() : std::time(nullptr);
+}
+
+} // namespace tarnwick

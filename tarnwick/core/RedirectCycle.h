@@ -1,0 +1,140 @@
+#pragma once
+
+#include "tarnwick/core/CycleView.h"
+#include "tarnwick/core/MessageTarget.h"
+#include "tarnwick/dialup/DialSession.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+class CRedirectSettings;
+struct ReferrerText;
+class UiMessageChannel;
+class WorkerThreadHandle;
+
+// The redirect cycle without widgets: finds the addresses, reads where the
+// published page leads, and uploads a new page when it leads elsewhere; once
+// on request or periodically. It owns the cycle state, the period timer and
+// the short-lived worker threads (one at a time), lives on the
+// user-interface thread and shows everything through a CycleView.
+//
+// Two choices where the design leaves room:
+// - A new cycle clears the transfer object's cancel marker when it starts,
+//   so that after a cancelled cycle the address service works again at once.
+// - Nobody waits for a worker at exit. A worker only reaches its window
+//   through a channel that outlives the cycle and goes quiet when the cycle
+//   goes, so a worker still blocked at exit touches nothing that is gone.
+// A cancelled cycle ends with the step that runs: it does not go on to the
+// next step (a check cut short would otherwise lead to an upload).
+class RedirectCycle : public QObject
+{
+public:
+    enum class Outcome {
+        AddressesFailed, // no local address
+        AddressesFound, // addresses-only run done
+        AlreadyCurrent, // the page leads to the redirect address
+        Uploaded,
+        UploadFailed,
+        Cancelled, // a step ended after a cancel and the cycle went no further
+    };
+
+    struct Context
+    {
+        std::string clientIpUrl; // the address service (string 102)
+        std::string programDirectory; // for template names without "/"
+        std::string version; // string 57668, stamped into the page
+        DialSessionFactory dialSessions; // empty: the behaviour without a dial-up provider
+        DialStatusSink dialStatus; // progress texts of a dial (worker thread)
+        std::function<std::time_t()> clock; // empty: the system clock
+        std::function<void()> beforeRun; // called as each run starts, before the settings are read
+        std::function<void(Outcome)> cycleEnded; // the cycle is idle again after a run
+        std::function<void()> quitRequested; // the quit message (or the destroy notification) arrived
+    };
+
+    // The period timer's identifier while periodic redirecting runs.
+    static constexpr unsigned kPeriodTimerId = 1;
+
+    // settings is the live record and view the window; both must outlive the
+    // cycle. Hands the cycle's message window to the transfer object.
+    RedirectCycle(CRedirectSettings& settings, CycleView& view, Context context, QObject* parent = nullptr);
+    ~RedirectCycle() override;
+
+    // Button 1014, a period tick, WM_EXECUTE_NOW: a full cycle, or CancelCycle while busy.
+    void StartCycle();
+    // Button 1008: the address step alone, or CancelCycle while busy.
+    void StartAddresses();
+    // Asks the running step to end early; it reports through its own message.
+    void CancelCycle();
+    void StartPeriodic();
+    void StopPeriodic();
+    void TogglePeriodic();
+    // After a failure: a visible window comes to the front, a hidden one blinks.
+    void NotifyUser();
+
+    // The period timer's tick.
+    void OnPeriodTimer();
+
+    // The main window's message handler, on the user-interface thread; the
+    // workers' messages arrive here. WM_GENERATE_PAGE answers the address of
+    // the page (a std::string owned by the cycle until the next generation).
+    intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+    // The receiver for the transfer object's messages (any thread).
+    MessageTarget& MessageWindow();
+
+    bool IsBusy() const { return m_bCycleBusy; }
+    bool IsPeriodic() const { return m_nPeriodTimerId != 0; }
+    int PeriodMilliseconds() const;
+    const std::string& Page() const { return m_strPage; }
+    const std::string& CurrentTarget() const { return m_strCurrentTarget; }
+
+    // Worker threads of any cycle that have not ended yet.
+    static int RunningWorkers();
+
+private:
+    void BeginRun(bool addressesOnly);
+    void StartAddressWorker();
+    void StartCheckWorker();
+    void StartUploadWorker();
+    template<typename Job>
+    bool Launch(void (*worker)(Job), Job job);
+
+    void OnAddressFound(uintptr_t which, const char* text);
+    void OnAddressesDone(bool found);
+    void OnRedirectTarget(bool found, const char* text);
+    void OnCheckDone();
+    void OnUploadDone(bool ok);
+    intptr_t OnGeneratePage();
+    void OnStatusText(uintptr_t wParam, const char* text);
+    void AddStatusLine(const std::string& text);
+    void Finish(Outcome outcome);
+    std::string RedirectAddress();
+    std::time_t Now() const;
+
+    CRedirectSettings& m_settings;
+    CycleView& m_view;
+    Context m_context;
+    std::shared_ptr<UiMessageChannel> m_channel;
+    std::shared_ptr<ReferrerText> m_referrer;
+
+    std::shared_ptr<WorkerThreadHandle> m_pAddressThread;
+    unsigned m_nPeriodTimerId = 0;
+    QTimer m_periodTimer;
+    bool m_bAddressesOnly = false;
+    bool m_bCancelled = false;
+    std::string m_strPage;
+    std::string m_strCurrentTarget;
+    bool m_bCycleBusy = false;
+
+    static std::atomic<int> s_runningWorkers;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,435 @@
+#include "tarnwick/core/RedirectCycle.h"
+
+#include "platform/registry/Registry.h"
+#include "tarnwick/core/CRedirectSettings.h"
+#include "tarnwick/core/ComponentRegistration.h"
+#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/core/tests/CycleTestSupport.h"
+#include "testing/FreeTcpPort.h"
+#include "testing/FtpServer.h"
+#include "testing/NginxServer.h"
+#include "testing/TcpPeer.h"
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace tarnwick;
+using tarnwick::test::PumpUntil;
+using tarnwick::test::RecordingView;
+using Outcome = RedirectCycle::Outcome;
+using velt::testing::FtpServer;
+using velt::testing::NginxServer;
+using velt::testing::TcpPeer;
+
+namespace {
+
+constexpr uint32_t kLoopback = 0x7F000001;
+
+// A listener whose accept queue is full: a further connection attempt to it
+// hangs in the handshake, as a server that does not answer would.
+class FullBacklogListener
+{
+public:
+    FullBacklogListener()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listen, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        for (int i = 0; i < 4; ++i) { // fill the queue; later ones hang
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            m_fillers.push_back(fd);
+        }
+    }
+    ~FullBacklogListener()
+    {
+        for (int fd : m_fillers)
+            ::close(fd);
+        ::close(m_listen);
+    }
+    uint16_t port() const { return m_port; }
+
+private:
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    std::vector<int> m_fillers;
+};
+
+// The web space of the tests: the FTP server's home is published by nginx
+// under /site/, so an upload is what the next check reads.
+class RedirectCycleTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { tarnwick::test::EnsureQtApplication(); }
+
+    void SetUp() override
+    {
+        m_ftp = std::make_unique<FtpServer>();
+        m_nginx = std::make_unique<NginxServer>("location /site/ { alias " + m_ftp->home().string()
+                                                + "/; }\n"
+                                                  "location = /moved.htm { return 302 http://127.0.0.1/; }\n");
+        std::string error;
+        ASSERT_TRUE(EnsureComponentRegistered(tarnwick::test::BuildProgramDirectory(), &error)) << error;
+        m_settings.SetRedirectUrl(m_nginx->url("/site/index.htm"));
+        m_settings.SetUploadServiceType(1);
+        m_settings.SetUploadServer("127.0.0.1");
+        m_settings.SetUploadPort(m_ftp->port());
+        m_settings.SetUserName(m_ftp->user());
+        m_settings.SetPassword(m_ftp->password());
+        m_settings.SetUploadDir("/");
+    }
+
+    void TearDown() override
+    {
+        m_cycle.reset();
+        // Workers of a cut-short test end before the servers go.
+        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::seconds(15));
+    }
+
+    RedirectCycle& Cycle()
+    {
+        if (!m_cycle) {
+            RedirectCycle::Context context;
+            context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+            context.programDirectory = tarnwick::test::BuildProgramDirectory();
+            context.version = "1.4.44";
+            context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
+            m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+        }
+        return *m_cycle;
+    }
+
+    // Runs one cycle (or the address step) to its end.
+    std::optional<Outcome> Run(bool addressesOnly = false)
+    {
+        const size_t before = m_outcomes.size();
+        if (addressesOnly)
+            Cycle().StartAddresses();
+        else
+            Cycle().StartCycle();
+        if (!PumpUntil([&] { return m_outcomes.size() > before; }))
+            return std::nullopt;
+        return m_outcomes.back();
+    }
+
+    void ExpectIdle()
+    {
+        EXPECT_FALSE(Cycle().IsBusy());
+        EXPECT_EQ(m_view.addressesLabel, "&IPs ermitteln");
+        EXPECT_EQ(m_view.cycleLabel, "Umleitbefehl hoch&laden");
+    }
+
+    bool Contains(const std::string& text) const { return m_view.Joined().find(text) != std::string::npos; }
+
+    velt::testing::TempHome m_home;
+    std::unique_ptr<FtpServer> m_ftp;
+    std::unique_ptr<NginxServer> m_nginx;
+    CRedirectSettings m_settings;
+    RecordingView m_view;
+    std::vector<Outcome> m_outcomes;
+    std::unique_ptr<RedirectCycle> m_cycle;
+};
+
+} // namespace
+
+TEST_F(RedirectCycleTest, MissingPageIsUploadedAndThenFoundCurrent)
+{
+    ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined() << m_ftp->logs();
+    const std::vector<std::string> texts = m_view.Texts();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Server Fehler: 404. Not Found"); // the transfer's own line comes first
+    EXPECT_EQ(texts[1], "Webseite " + m_settings.GetRedirectUrl() + " leitet nicht um...");
+    EXPECT_EQ(texts.back(), "Datei mit neuer Umleitung wurde erfolgreich an den Server gesendet.");
+    EXPECT_EQ(m_view.localAddress, kLoopback);
+    EXPECT_EQ(m_view.remoteAddress, kLoopback);
+    EXPECT_EQ(m_settings.GetLocalServerName(), "127.0.0.1");
+    EXPECT_EQ(m_view.redirectAddress, "http://127.0.0.1/");
+    EXPECT_NE(m_ftp->readFile("index.htm").find("content=\"0; URL=http://127.0.0.1/\""), std::string::npos);
+    // Stored in ASCII mode: only the line ends may differ.
+    std::string page = Cycle().Page();
+    std::string stored = m_ftp->readFile("index.htm");
+    std::erase(page, '\r');
+    std::erase(stored, '\r');
+    EXPECT_EQ(page, stored);
+    ExpectIdle();
+
+    const auto uploaded = std::filesystem::last_write_time(m_ftp->home() / "index.htm");
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+    EXPECT_EQ(
+        m_view.Texts(),
+        (std::vector<std::string> {"Webseite " + m_settings.GetRedirectUrl() + " leitet nach http://127.0.0.1/ um...",
+                                   "Webseite ist bereits aktuell und wird nicht erneut hochgeladen..."}));
+    EXPECT_EQ(std::filesystem::last_write_time(m_ftp->home() / "index.htm"), uploaded);
+    ExpectIdle();
+}
+
+TEST_F(RedirectCycleTest, PageThatAnswersWithARedirectToTheAddressIsCurrent)
+{
+    m_settings.SetRedirectUrl(m_nginx->url("/moved.htm"));
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+    EXPECT_TRUE(Contains("leitet nach http://127.0.0.1/ um..."));
+    EXPECT_FALSE(std::filesystem::exists(m_ftp->home() / "moved.htm"));
+}
+
+TEST_F(RedirectCycleTest, HttpPutUploadsIntoTheDavFolder)
+{
+    m_settings.SetRedirectUrl(m_nginx->url("/dav/index.htm"));
+    m_settings.SetUploadServiceType(3);
+    m_settings.SetUploadPort(m_nginx->port());
+    m_settings.SetUploadDir("/dav");
+    ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined() << m_nginx->logs();
+    EXPECT_NE(velt::testing::ReadTextFile((m_nginx->davRoot() / "index.htm").string()).find("127.0.0.1"),
+              std::string::npos);
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+}
+
+namespace {
+
+class RefusedUploadTest : public RedirectCycleTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+} // namespace
+
+TEST_P(RefusedUploadTest, FailureIsReportedAndTheUserNotified)
+{
+    m_view.visible = GetParam();
+    m_settings.SetPassword("falsch");
+    ASSERT_EQ(Run(), Outcome::UploadFailed) << m_view.Joined();
+    const std::vector<std::string> texts = m_view.Texts();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts.back(), "Datei mit neuer Umleitung konnte nicht gesendet werden!");
+    EXPECT_FALSE(texts[texts.size() - 2].empty()); // the transfer's own error text comes first
+    EXPECT_EQ(m_view.broughtToFront, GetParam() ? 1 : 0);
+    EXPECT_EQ(m_view.blinking, !GetParam());
+    EXPECT_FALSE(std::filesystem::exists(m_ftp->home() / "index.htm"));
+    ExpectIdle();
+
+    // A later cycle that finds the addresses stops the blinking.
+    m_settings.SetPassword(m_ftp->password());
+    ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined();
+    EXPECT_FALSE(m_view.blinking);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, RefusedUploadTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Visible" : "Hidden"; });
+
+TEST_F(RedirectCycleTest, AddressServiceFailureStillShowsTheRemoteAddress)
+{
+    m_settings.SetClientIpByServer(1);
+    velt::testing::WriteTextFile((m_ftp->home() / "index.htm").string(), "<html></html>\n");
+    RedirectCycle::Context context;
+    context.clientIpUrl = m_nginx->url("/missing/GetClientIP.asp?TextOnly=1");
+    context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
+    m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+    ASSERT_EQ(Run(), Outcome::AddressesFailed) << m_view.Joined();
+    const std::vector<std::string> texts = m_view.Texts();
+    ASSERT_EQ(texts.size(), 3u) << m_view.Joined();
+    EXPECT_EQ(texts[0], "Client-IP-Adresse wird vom Server abgeholt.");
+    EXPECT_EQ(texts[1], "Server Fehler: 404. Not Found");
+    EXPECT_EQ(texts[2], "IP-Adressen konnten nicht ermittelt werden.");
+    // The remote field was filled, then both were cleared with the failure.
+    EXPECT_EQ(m_view.remoteAddress, 0u);
+    EXPECT_EQ(m_view.localAddress, 0u);
+    EXPECT_TRUE(m_settings.GetLocalServerName().empty());
+    ExpectIdle();
+}
+
+TEST_F(RedirectCycleTest, AddressServiceGivesTheLocalAddress)
+{
+    m_settings.SetClientIpByServer(1);
+    velt::testing::WriteTextFile((m_ftp->home() / "index.htm").string(), "<html></html>\n");
+    ASSERT_EQ(Run(true), Outcome::AddressesFound) << m_view.Joined();
+    EXPECT_EQ(m_view.Texts(), std::vector<std::string> {"Client-IP-Adresse wird vom Server abgeholt."});
+    EXPECT_EQ(m_settings.GetLocalServerName(), "127.0.0.1");
+    EXPECT_EQ(m_view.localAddress, kLoopback);
+    EXPECT_EQ(m_view.remoteAddress, kLoopback);
+    EXPECT_EQ(m_view.redirectAddress, "http://127.0.0.1/");
+    EXPECT_EQ(m_ftp->readFile("index.htm"), "<html></html>\n"); // addresses only: nothing written
+    ExpectIdle();
+}
+
+TEST_F(RedirectCycleTest, ComponentErrorTextPrecedesTheFailure)
+{
+    const uint16_t closed = velt::testing::FreeTcpPort();
+    m_settings.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm");
+    m_view.visible = true;
+    ASSERT_EQ(Run(), Outcome::AddressesFailed) << m_view.Joined();
+    const std::vector<std::string> texts = m_view.Texts();
+    ASSERT_EQ(texts.size(), 2u) << m_view.Joined();
+    EXPECT_EQ(texts[0].rfind("Fehler! Verbindung zum Server 127.0.0.1 auf Port " + std::to_string(closed)
+                                 + " konnte nicht hergestellt werden!\r\n",
+                             0),
+              0u)
+        << texts[0];
+    EXPECT_GT(texts[0].size(), 80u); // the system's text for the refusal follows
+    EXPECT_EQ(texts[1], "IP-Adressen konnten nicht ermittelt werden.");
+    EXPECT_EQ(m_view.localAddress, 0u);
+    EXPECT_EQ(m_view.remoteAddress, 0u);
+    EXPECT_EQ(m_view.broughtToFront, 1);
+}
+
+TEST_F(RedirectCycleTest, ExtendedMessagesOnlyWhenAskedFor)
+{
+    m_settings.SetRedirectUrl(m_nginx->url("/moved.htm"));
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent);
+    const size_t plain = m_view.lines.size();
+    EXPECT_EQ(plain, 2u) << m_view.Joined();
+    m_settings.SetExtMessages(1);
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent);
+    EXPECT_GT(m_view.lines.size(), plain) << m_view.Joined();
+    // The session's texts do not clear the list, and the cycle's own lines stay.
+    EXPECT_TRUE(Contains("Webseite ist bereits aktuell"));
+}
+
+namespace {
+
+enum class Step { AddressComponent, AddressService, Check, Upload };
+
+class CancelTest : public RedirectCycleTest, public ::testing::WithParamInterface<Step>
+{
+};
+
+} // namespace
+
+TEST_P(CancelTest, EachStepEndsThroughItsOwnMessage)
+{
+    TcpPeer silent(TcpPeer::Mode::Silent);
+    FullBacklogListener hanging;
+    int connectionsBefore = 0;
+    switch (GetParam()) {
+    case Step::AddressComponent:
+        m_settings.SetRedirectUrl("http://127.0.0.1:" + std::to_string(hanging.port()) + "/index.htm");
+        break;
+    case Step::AddressService: {
+        m_settings.SetClientIpByServer(1);
+        RedirectCycle::Context context;
+        context.clientIpUrl = silent.url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+        context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
+        m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+        break;
+    }
+    case Step::Check:
+        m_settings.SetRedirectUrl(silent.url("/index.htm"));
+        connectionsBefore = 1; // the address step's test connection
+        break;
+    case Step::Upload:
+        m_settings.SetUploadPort(silent.port());
+        break;
+    }
+    Cycle().StartCycle();
+    if (GetParam() == Step::AddressComponent) {
+        tarnwick::test::PumpFor(std::chrono::milliseconds(300));
+    } else {
+        ASSERT_TRUE(PumpUntil([&] { return silent.connections() > connectionsBefore; })) << m_view.Joined();
+        tarnwick::test::PumpFor(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(Cycle().IsBusy());
+    EXPECT_EQ(m_view.cycleLabel, "A&bbrechen");
+
+    // execnow while busy changes nothing.
+    Cycle().WindowProc(WM_EXECUTE_NOW, 0, 0);
+    tarnwick::test::PumpFor(std::chrono::milliseconds(100));
+    ASSERT_TRUE(Cycle().IsBusy());
+    ASSERT_TRUE(m_outcomes.empty());
+
+    const auto start = std::chrono::steady_clock::now();
+    Cycle().StartCycle(); // the button reads "Abbrechen": a click cancels
+    ASSERT_TRUE(PumpUntil([&] { return !m_outcomes.empty(); }, std::chrono::seconds(5))) << m_view.Joined();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)); // not the 10 s time limit
+    ExpectIdle();
+    switch (GetParam()) {
+    case Step::AddressComponent:
+    case Step::AddressService:
+        EXPECT_EQ(m_outcomes.back(), Outcome::AddressesFailed);
+        EXPECT_EQ(m_view.Texts().back(), "IP-Adressen konnten nicht ermittelt werden.");
+        break;
+    case Step::Check:
+        EXPECT_EQ(m_outcomes.back(), Outcome::Cancelled);
+        EXPECT_EQ(m_view.Texts().back(), "Webseite " + m_settings.GetRedirectUrl() + " leitet nicht um...");
+        break;
+    case Step::Upload:
+        EXPECT_EQ(m_outcomes.back(), Outcome::UploadFailed);
+        EXPECT_EQ(m_view.Texts().back(), "Datei mit neuer Umleitung konnte nicht gesendet werden!");
+        break;
+    }
+    // Nothing runs on after the cancel.
+    tarnwick::test::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_outcomes.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(m_ftp->home() / "index.htm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, CancelTest,
+                         ::testing::Values(Step::AddressComponent, Step::AddressService, Step::Check, Step::Upload),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case Step::AddressComponent:
+                                 return "AddressComponent";
+                             case Step::AddressService:
+                                 return "AddressService";
+                             case Step::Check:
+                                 return "Check";
+                             default:
+                                 return "Upload";
+                             }
+                         });
+
+TEST_F(RedirectCycleTest, PeriodTickWhileBusyCancelsInsteadOfStartingAnother)
+{
+    TcpPeer silent(TcpPeer::Mode::Silent);
+    m_settings.SetRedirectUrl(silent.url("/index.htm"));
+    m_settings.SetWaitTimeInMin(1);
+    Cycle().StartPeriodic();
+    EXPECT_TRUE(Cycle().IsPeriodic());
+    EXPECT_EQ(Cycle().PeriodMilliseconds(), 60000);
+    EXPECT_EQ(m_view.periodicLabel, "&Stopp");
+    EXPECT_FALSE(m_view.intervalEnabled);
+    ASSERT_TRUE(PumpUntil([&] { return silent.connections() > 1; })); // the check step hangs
+
+    Cycle().OnPeriodTimer();
+    ASSERT_TRUE(PumpUntil([&] { return !m_outcomes.empty(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(m_outcomes.back(), Outcome::Cancelled);
+    ExpectIdle();
+    EXPECT_TRUE(Cycle().IsPeriodic());
+
+    // The next tick starts a new cycle; stopping cancels it and frees the field.
+    Cycle().OnPeriodTimer();
+    EXPECT_TRUE(Cycle().IsBusy());
+    Cycle().StopPeriodic();
+    EXPECT_FALSE(Cycle().IsPeriodic());
+    EXPECT_EQ(m_view.periodicLabel, "&Start");
+    EXPECT_TRUE(m_view.intervalEnabled);
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(5)));
+    ExpectIdle();
+}
+
+TEST_F(RedirectCycleTest, StoredPeriodsOutsideTheRangeStayUsable)
+{
+    // A period read from the registry is taken as stored; the timer still gets a usable one.
+    namespace reg = platform::registry;
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<uint32_t, int>> {{0, 60000}, {0xFFFFFFFF, 60000}, {2, 120000}, {100000, INT_MAX}}) {
+        reg::HKEY key = nullptr;
+        ASSERT_EQ(reg::RegCreateKey(reg::Root::CurrentUser, "Software\\VELT\\Tarnwick", &key), reg::kSuccess);
+        ASSERT_EQ(reg::RegSetDword(key, "WaitTimeInMin", stored), reg::kSuccess);
+        reg::RegCloseKey(key);
+        CRedirectSettings settings;
+        ASSERT_TRUE(settings.LoadFromRegistry("Software\\VELT\\Tarnwick"));
+        RecordingView view;
+        RedirectCycle cycle(settings, view, RedirectCycle::Context {});
+        EXPECT_EQ(cycle.PeriodMilliseconds(), expected) << stored;
+    }
+}
