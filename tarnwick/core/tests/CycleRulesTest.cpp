@@ -1,5 +1,9 @@
+#include "tarnwick/core/ComFailureText.h"
 #include "tarnwick/core/SamePlace.h"
 #include "tarnwick/core/StatusList.h"
+
+#include "platform/com/ComApi.h"
+#include "platform/com/ComStrings.h"
 
 #include <gtest/gtest.h>
 
@@ -69,3 +73,56 @@ INSTANTIATE_TEST_SUITE_P(Addresses, SamePlaceTest,
                                            PlaceCase {"http:///", "http:///", false}, // no host yet: never current
                                            PlaceCase {"not an address", "not an address", false},
                                            PlaceCase {"http://1.2.3.4:99999/", "http://1.2.3.4:99999/", false}));
+
+namespace {
+
+struct FailureCase
+{
+    uint32_t code;
+    const char* description; // installed as the thread's error object, or null
+    const char* expected; // null: the system's text, whatever it is, but not a fallback
+};
+
+class ComFailureTextTest : public ::testing::TestWithParam<FailureCase>
+{
+};
+
+} // namespace
+
+TEST_P(ComFailureTextTest, DescriptionThenSystemTextThenFallbacks)
+{
+    const FailureCase& c = GetParam();
+    if (c.description) {
+        ICreateErrorInfo* create = nullptr;
+        ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+        std::u16string text = platform::com::AnsiToUtf16(c.description);
+        create->SetDescription(text.data());
+        IErrorInfo* info = nullptr;
+        ASSERT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
+        SetErrorInfo(0, info);
+        info->Release();
+        create->Release();
+    }
+    const std::string text = ComFailureText(static_cast<HRESULT>(c.code));
+    if (c.expected) {
+        EXPECT_EQ(text, c.expected);
+    } else {
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(text.find("error"), std::string::npos) << text;
+        EXPECT_NE(text.back(), '\n');
+    }
+    // The error object was taken: it does not describe the next failure.
+    IErrorInfo* left = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ComFailureTextTest,
+    ::testing::Values(FailureCase {0x80004005, "Fehler! URL konnte nicht aufgelößt werden.",
+                                   "Fehler! URL konnte nicht aufgelößt werden."},
+                      FailureCase {0x80004005, nullptr, nullptr}, // E_FAIL has a system text
+                      FailureCase {0x80040154, nullptr, nullptr}, // class not registered
+                      FailureCase {0x8004F123, nullptr, "IDispatch error #61219"},
+                      FailureCase {0x80040201, nullptr, "IDispatch error #1"},
+                      FailureCase {0x80991234, nullptr, "Unknown error 0x80991234"},
+                      FailureCase {0x80991234, "", "Unknown error 0x80991234"})); // an empty description counts as none
