@@ -48,6 +48,7 @@ struct Options
     int idleSeconds = 60;
     int headlessCycles = 100;
     bool strace = true;
+    std::string program = TARNWICK_PROGRAM;
 };
 
 struct ChildResult
@@ -272,10 +273,12 @@ int main(int argc, char** argv)
             options.headlessCycles = std::max(2, next());
         else if (arg == "--no-strace")
             options.strace = false;
+        else if (arg == "--program" && i + 1 < argc)
+            options.program = argv[++i];
         else {
             std::fprintf(stderr,
                          "usage: cycle_bench [--cycles N] [--processes N] [--idle-seconds S] "
-                         "[--headless-cycles N] [--no-strace]\n");
+                         "[--headless-cycles N] [--no-strace] [--program PATH]\n");
             return 2;
         }
     }
@@ -288,7 +291,7 @@ int main(int argc, char** argv)
                     "<html><head><meta http-equiv=\"refresh\" content=\"0; URL=http://127.0.0.1/\"></head></html>\n");
     const std::string pageUrl = nginx.url("/index.htm");
     StoreSettings(pageUrl);
-    const std::string program = TARNWICK_PROGRAM;
+    const std::string& program = options.program;
     std::string error;
     if (!tarnwick::EnsureComponentRegistered(program.substr(0, program.rfind('/') + 1), &error)) {
         std::fprintf(stderr, "component not registered: %s\n", error.c_str());
