@@ -51,7 +51,11 @@ HeadlessRunner::HeadlessRunner(CRedirectApp& app, platform::TitleWindow& title, 
     connect(&m_shutdownTimer, &QTimer::timeout, this, [this] { FinishShutdown(); });
 }
 
-HeadlessRunner::~HeadlessRunner() = default;
+HeadlessRunner::~HeadlessRunner()
+{
+    // The cycle shows through m_view, which goes before the QObject children.
+    delete m_cycle;
+}
 
 int HeadlessRunner::Run()
 {

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -45,6 +46,8 @@ int ForwardToRunningInstance(platform::RemoteWindow& running, const StartWords& 
 
 int RunWindowless(int argc, char** argv, HeadlessRunner::Mode mode)
 {
+    // A reader of the status lines that goes away (a closed pipe) must not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     CRedirectApp app;
     app.InitApplication();
