@@ -11,7 +11,8 @@ namespace velt::testing {
 
 namespace {
 
-std::string Configuration(uint16_t port, const std::filesystem::path& prefix, const std::string& extraLocations)
+std::string Configuration(uint16_t port, const std::filesystem::path& prefix, const std::string& extraLocations,
+                          const std::string& extraHttp)
 {
     const std::string root = prefix.string();
     std::string conf;
@@ -48,13 +49,15 @@ std::string Configuration(uint16_t port, const std::filesystem::path& prefix, co
     conf += "    location = /Tarnwick/GetClientIP.asp { default_type text/plain; return 200 \"$remote_addr\\n\"; }\n";
     conf += "    location /slow/ { limit_rate " + std::to_string(NginxServer::kSlowRate) + "; }\n";
     conf += extraLocations;
-    conf += "\n  }\n}\n";
+    conf += "\n  }\n";
+    conf += extraHttp;
+    conf += "\n}\n";
     return conf;
 }
 
 } // namespace
 
-NginxServer::NginxServer(const std::string& extraLocations)
+NginxServer::NginxServer(const std::string& extraLocations, const std::string& extraHttp)
 {
     const std::string root = m_dir.path().string();
     for (const char* folder : {"logs", "html", "dav", "temp"})
@@ -70,7 +73,7 @@ NginxServer::NginxServer(const std::string& extraLocations)
 
     // The free port can be taken between probing and binding: try again then.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (start(extraLocations))
+        if (start(extraLocations, extraHttp))
             return;
     }
     throw std::runtime_error("nginx did not start:\n" + logs());
@@ -81,11 +84,11 @@ NginxServer::~NginxServer()
     stop();
 }
 
-bool NginxServer::start(const std::string& extraLocations)
+bool NginxServer::start(const std::string& extraLocations, const std::string& extraHttp)
 {
     m_port = FreeTcpPort();
     const std::string root = m_dir.path().string();
-    WriteTextFile(root + "/nginx.conf", Configuration(m_port, m_dir.path(), extraLocations));
+    WriteTextFile(root + "/nginx.conf", Configuration(m_port, m_dir.path(), extraLocations, extraHttp));
     m_process = std::make_unique<ChildProcess>(
         std::vector<std::string> {"/usr/sbin/nginx", "-p", root + "/", "-c", root + "/nginx.conf", "-g", "daemon off;"},
         root + "/logs/stderr.log");

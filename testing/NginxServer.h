@@ -25,7 +25,8 @@ namespace velt::testing {
 //   /Tarnwick/GetClientIP.asp   200, the client's address and "\n"
 //   /slow/big.bin               kSlowSize bytes sent at kSlowRate bytes per second
 //
-// A test adds its own `location` blocks through the constructor. Throws
+// A test adds its own `location` blocks, and blocks of the http level (a
+// server of its own on another free port), through the constructor. Throws
 // std::runtime_error (with the logs) when nginx does not come up.
 class NginxServer
 {
@@ -38,7 +39,7 @@ public:
     static constexpr std::size_t kSlowSize = 4 * 1024 * 1024;
     static constexpr int kSlowRate = 4096;
 
-    explicit NginxServer(const std::string& extraLocations = {});
+    explicit NginxServer(const std::string& extraLocations = {}, const std::string& extraHttp = {});
     ~NginxServer();
 
     uint16_t port() const { return m_port; }
@@ -55,7 +56,7 @@ public:
     void stop();
 
 private:
-    bool start(const std::string& extraLocations);
+    bool start(const std::string& extraLocations, const std::string& extraHttp);
 
     TempDir m_dir;
     uint16_t m_port = 0;

@@ -18,7 +18,8 @@ def main():
     parser.add_argument("--home", required=True)
     args = parser.parse_args()
 
-    logging.basicConfig(stream=sys.stderr, level=logging.INFO)
+    # Commands and replies are logged so that tests can see what went over the wire.
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
 
