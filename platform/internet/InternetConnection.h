@@ -41,8 +41,8 @@ public:
 
     // FTP: stores data under remotePath (sent to the server as written:
     // "/dir/file" from the root, "dir/file" from the login folder) in one
-    // STOR. ASCII transfers send line ends as CR LF. Blocks until the server
-    // confirmed the file or the store failed.
+    // STOR. The bytes go out as given, in ASCII or binary type (TYPE A or I).
+    // Blocks until the server confirmed the file or the store failed.
     bool PutFile(const std::string& remotePath, std::string_view data, uint32_t transferType, uintptr_t context,
                  InternetError& error);
 

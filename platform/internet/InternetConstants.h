@@ -56,6 +56,7 @@ inline constexpr uint16_t INTERNET_DEFAULT_HTTPS_PORT = 443;
 
 // Error numbers of failed internet operations.
 inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr uint32_t ERROR_INVALID_PARAMETER = 87; // control characters in a name, path or header
 inline constexpr uint32_t ERROR_INTERNET_OUT_OF_HANDLES = 12001;
 inline constexpr uint32_t ERROR_INTERNET_TIMEOUT = 12002;
 inline constexpr uint32_t ERROR_INTERNET_EXTENDED_ERROR = 12003;

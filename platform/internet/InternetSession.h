@@ -14,6 +14,7 @@ namespace platform {
 
 class InternetConnection;
 class CurlMulti;
+class CurlTransfer;
 
 // Receives the progress reports of a session's requests, on the thread that
 // performs the blocking call: context value, status code (INTERNET_STATUS_*),
@@ -86,6 +87,8 @@ public:
     CurlMulti& Engine() { return *m_engine; }
     // Internal: delivers a report if reports are switched on.
     void Report(uintptr_t context, uint32_t code, const std::string& info);
+    // Internal: the session's agent, time limits and proxy use on a transfer.
+    bool ApplyOptions(CurlTransfer& transfer) const;
 
 private:
     std::string m_agent;
@@ -93,6 +96,8 @@ private:
     uint32_t m_flags = 0;
     bool m_statusEnabled = false;
     InternetStatusCallback m_callback;
+    std::chrono::milliseconds m_connectTimeout {60000};
+    std::chrono::milliseconds m_idleTimeout {60000};
     std::atomic<bool> m_closed {false};
     std::unique_ptr<CurlMulti> m_engine;
 };

@@ -1,0 +1,199 @@
+#include "platform/internet/InternetSession.h"
+
+#include "platform/internet/CurlMulti.h"
+#include "platform/internet/CurlTransfer.h"
+#include "platform/internet/InternetConnection.h"
+#include "platform/internet/InternetConstants.h"
+#include "platform/internet/InternetText.h"
+#include "platform/url/InternetUrl.h"
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+InternetError InvalidParameter()
+{
+    return {ERROR_INVALID_PARAMETER, InternetErrorText(ERROR_INVALID_PARAMETER)};
+}
+
+InternetError Cancelled()
+{
+    return {ERROR_INTERNET_OPERATION_CANCELLED, InternetErrorText(ERROR_INTERNET_OPERATION_CANCELLED)};
+}
+
+} // namespace
+
+InternetSession::InternetSession(std::string agent, uintptr_t context, uint32_t flags)
+    : m_agent(std::move(agent))
+    , m_context(context)
+    , m_flags(flags)
+{
+    try {
+        m_engine = std::make_unique<CurlMulti>(m_closed);
+    } catch (...) {
+        m_engine.reset();
+    }
+}
+
+InternetSession::~InternetSession()
+{
+    // Reports of closing connections must not reach an overriding class that
+    // is already gone.
+    m_statusEnabled = false;
+}
+
+bool InternetSession::IsValid() const
+{
+    return m_engine && m_engine->Valid();
+}
+
+void InternetSession::SetStatusCallback(InternetStatusCallback callback)
+{
+    m_callback = std::move(callback);
+    m_statusEnabled = static_cast<bool>(m_callback);
+}
+
+void InternetSession::OnStatusCallback(uintptr_t context, uint32_t code, const char* info, std::size_t)
+{
+    if (m_callback)
+        m_callback(context, code, info);
+}
+
+void InternetSession::Report(uintptr_t context, uint32_t code, const std::string& info)
+{
+    if (!m_statusEnabled)
+        return;
+    try {
+        OnStatusCallback(context, code, info.c_str(), info.size());
+    } catch (...) {
+        // A report must never break the transfer that it describes.
+    }
+}
+
+void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle)
+{
+    m_connectTimeout = connect;
+    m_idleTimeout = idle;
+}
+
+bool InternetSession::ApplyOptions(CurlTransfer& transfer) const
+{
+    CURL* easy = transfer.Easy();
+    const long idleSeconds = std::max<long>(1, static_cast<long>((m_idleTimeout.count() + 999) / 1000));
+    bool ok = curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.c_str()) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleSeconds) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK;
+    return ok && transfer.Valid();
+}
+
+std::unique_ptr<InternetConnection> InternetSession::GetHttpConnection(const std::string& server, uint16_t port,
+                                                                       const std::string& user,
+                                                                       const std::string& password,
+                                                                       InternetError& error)
+{
+    error = {};
+    if (m_closed.load()) {
+        error = Cancelled();
+        return nullptr;
+    }
+    if (server.empty() || internet_text::HasControlCharacters(server) || internet_text::HasControlCharacters(user)
+        || internet_text::HasControlCharacters(password)) {
+        error = InvalidParameter();
+        return nullptr;
+    }
+    try {
+        return std::make_unique<InternetConnection>(*this, INTERNET_SERVICE_HTTP, server, port, user, password, 0);
+    } catch (...) {
+        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+        return nullptr;
+    }
+}
+
+std::unique_ptr<InternetConnection> InternetSession::GetFtpConnection(const std::string& server, uint16_t port,
+                                                                      const std::string& user,
+                                                                      const std::string& password, uint32_t flags,
+                                                                      InternetError& error)
+{
+    error = {};
+    if (m_closed.load()) {
+        error = Cancelled();
+        return nullptr;
+    }
+    if (server.empty() || internet_text::HasControlCharacters(server) || internet_text::HasControlCharacters(user)
+        || internet_text::HasControlCharacters(password)) {
+        error = InvalidParameter();
+        return nullptr;
+    }
+    try {
+        return std::make_unique<InternetConnection>(*this, INTERNET_SERVICE_FTP, server, port, user, password, flags);
+    } catch (...) {
+        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+        return nullptr;
+    }
+}
+
+bool InternetSession::CheckConnection(const std::string& url, InternetError& error)
+{
+    error = {};
+    try {
+        if (internet_text::HasControlCharacters(url)) {
+            error = {ERROR_INTERNET_INVALID_URL, InternetErrorText(ERROR_INTERNET_INVALID_URL)};
+            return false;
+        }
+        CURLU* parsed = curl_url();
+        char* host = nullptr;
+        char* port = nullptr;
+        bool splitted = parsed
+            && curl_url_set(parsed, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK
+            && curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK
+            && curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK;
+        std::string hostText = host ? host : "";
+        long portNumber = port ? std::strtol(port, nullptr, 10) : 0;
+        curl_free(host);
+        curl_free(port);
+        curl_url_cleanup(parsed);
+        if (!splitted || hostText.empty() || portNumber <= 0 || portNumber > 65535) {
+            error = {ERROR_INTERNET_INVALID_URL, InternetErrorText(ERROR_INTERNET_INVALID_URL)};
+            return false;
+        }
+        if (hostText.size() > 2 && hostText.front() == '[')
+            hostText = hostText.substr(1, hostText.size() - 2);
+
+        CurlTransfer transfer(*this, m_context, CurlTransfer::Kind::Connect, hostText,
+                              static_cast<uint16_t>(portNumber));
+        if (!ApplyOptions(transfer)) {
+            error = {ERROR_INTERNET_INTERNAL_ERROR, InternetErrorText(ERROR_INTERNET_INTERNAL_ERROR)};
+            return false;
+        }
+        // A plain TCP connection: no proxy, no protocol exchange.
+        const std::string target
+            = "http://" + internet_text::HostForUrl(hostText) + ":" + std::to_string(portNumber) + "/";
+        CURL* easy = transfer.Easy();
+        if (curl_easy_setopt(easy, CURLOPT_URL, target.c_str()) != CURLE_OK
+            || curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L) != CURLE_OK
+            || curl_easy_setopt(easy, CURLOPT_PROXY, "") != CURLE_OK) {
+            error = {ERROR_INTERNET_INTERNAL_ERROR, InternetErrorText(ERROR_INTERNET_INTERNAL_ERROR)};
+            return false;
+        }
+        if (!transfer.Begin(error))
+            return false;
+        return transfer.WaitForCompletion(error);
+    } catch (...) {
+        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+        return false;
+    }
+}
+
+void InternetSession::Close()
+{
+    m_closed.store(true);
+    if (m_engine)
+        m_engine->Wakeup();
+}
+
+} // namespace platform
