@@ -1,0 +1,359 @@
+#include "tarnwick/transfer/CInternetTransfer.h"
+
+#include "platform/internet/HttpRequest.h"
+#include "platform/internet/InternetConnection.h"
+#include "platform/internet/InternetConstants.h"
+#include "platform/url/InternetUrl.h"
+#include "tarnwick/core/MessageTarget.h"
+#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/transfer/CTransferSession.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tarnwick {
+
+const std::string kRequestHeaders = "Accept: text/*\r\nUser-Agent: VELT Tarnwick-Client\r\n";
+
+CInternetTransfer g_transfer;
+
+namespace {
+
+constexpr uint32_t kGetFlags = 0x84200200; // reload, no cache write, no auto redirect, no UI
+constexpr uint32_t kPutFlags = 0x84000200; // reload, no cache write, no UI
+constexpr std::size_t kErrorTextLimit = 1023;
+constexpr const char* kRedirectedTo = "redirected to: ";
+constexpr const char* kRefresh = "<meta http-equiv=\"refresh\" content=\"0; url=";
+
+// Fills the message templates: "%d" takes the number, "%s" the text.
+std::string Format(std::string format, int number, const std::string& text = {})
+{
+    auto numberAt = format.find("%d");
+    if (numberAt != std::string::npos)
+        format.replace(numberAt, 2, std::to_string(number));
+    auto textAt = format.find("%s");
+    if (textAt != std::string::npos)
+        format.replace(textAt, 2, text);
+    return format;
+}
+
+// Texts are cut as into a buffer of 1024 characters, but never inside a
+// UTF-8 sequence.
+std::string Limited(std::string text)
+{
+    if (text.size() <= kErrorTextLimit)
+        return text;
+    std::size_t cut = kErrorTextLimit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    text.resize(cut);
+    return text;
+}
+
+bool HasLineBreak(const std::string& text)
+{
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+} // namespace
+
+// Holds m_bBusy for one operation; the test and the setting are one step,
+// so two threads can never both start.
+class CInternetTransfer::BusyScope
+{
+public:
+    explicit BusyScope(std::atomic<int32_t>& busy)
+        : m_busy(busy)
+    {
+        int32_t idle = 0;
+        m_owned = m_busy.compare_exchange_strong(idle, 1);
+    }
+    ~BusyScope()
+    {
+        if (m_owned)
+            m_busy.store(0);
+    }
+    bool Owned() const { return m_owned; }
+
+private:
+    std::atomic<int32_t>& m_busy;
+    bool m_owned = false;
+};
+
+CInternetTransfer::CInternetTransfer() = default;
+
+CInternetTransfer::~CInternetTransfer()
+{
+    CloseSession();
+}
+
+void CInternetTransfer::SetMessageWindow(MessageTarget* window)
+{
+    m_hWndMessages.store(window);
+}
+
+void CInternetTransfer::SetRedirectAddressSource(std::function<std::string()> source)
+{
+    m_redirectAddress = std::move(source);
+}
+
+void CInternetTransfer::SetRedirectUrlSource(std::function<std::string()> source)
+{
+    m_redirectUrl = std::move(source);
+}
+
+void CInternetTransfer::Cancel(bool bCancel)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_bCancel.store(bCancel ? 1 : 0);
+    if (m_pSession)
+        m_pSession->Close();
+}
+
+bool CInternetTransfer::OpenSession()
+{
+    CloseSession();
+    std::unique_ptr<CTransferSession> session;
+    try {
+        session = std::make_unique<CTransferSession>();
+    } catch (...) {
+    }
+    if (!session || !session->IsValid()) {
+        ReportError("Internetsession konnte nicht angelegt werden!");
+        return false;
+    }
+    session->SetStatusWindow(m_hWndMessages.load());
+    std::lock_guard lock(m_sessionMutex);
+    m_pSession = std::move(session);
+    return true;
+}
+
+void CInternetTransfer::CloseSession()
+{
+    std::unique_ptr<CTransferSession> session;
+    {
+        std::lock_guard lock(m_sessionMutex);
+        session = std::move(m_pSession);
+    }
+    // Destroyed outside the lock: its last status texts are sent to the main
+    // window, which may at that moment be waiting in Cancel().
+    if (session)
+        session->Close();
+}
+
+void CInternetTransfer::ReportError(const std::string& text)
+{
+    m_strLastError = Limited(text);
+    if (MessageTarget* window = m_hWndMessages.load())
+        window->SendMessage(WM_ERROR_TEXT, 1, reinterpret_cast<intptr_t>(m_strLastError.c_str()));
+}
+
+std::string CInternetTransfer::Referrer(const std::function<std::string()>& source) const
+{
+    if (!source)
+        return {};
+    try {
+        std::string referrer = source();
+        // A referrer that could carry a second header line is left out.
+        return HasLineBreak(referrer) ? std::string() : referrer;
+    } catch (...) {
+        return {};
+    }
+}
+
+bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
+{
+    BusyScope busy(m_bBusy);
+    if (!busy.Owned())
+        return false;
+    platform::InternetUrl url;
+    if (!OpenSession() || !platform::ParseInternetUrl(strUrl, url)
+        || url.serviceType != platform::INTERNET_SERVICE_HTTP) {
+        CloseSession();
+        return false;
+    }
+    strText.clear();
+    m_strServerIp.clear();
+    int status = -1;
+    bool result = false;
+    platform::InternetError error;
+    CTransferSession& session = *m_pSession;
+    std::unique_ptr<platform::InternetConnection> connection;
+    std::unique_ptr<platform::HttpRequest> request;
+
+    connection = session.GetHttpConnection(url.server, url.port, {}, {}, error);
+    if (connection)
+        request = connection->OpenRequest("GET", url.object, Referrer(m_redirectAddress), 1, kGetFlags, error);
+    if (request && !m_bCancel.load() && request->Send(kRequestHeaders, {}, error) && !m_bCancel.load()) {
+        status = static_cast<int>(request->StatusCode());
+        m_strServerIp = session.LastAddress();
+    }
+    if (error) {
+        ReportError(error.text);
+    } else if (m_bCancel.load()) {
+        result = false;
+    } else if (status == 401) {
+        ReportError(Format("Fehler: %d - Diese Webseite verlangt eine Anmeldung!", status));
+    } else if (status == 301 || status == 302 || status == 303) {
+        std::string location;
+        request->QueryHeader("Location", location);
+        strText = kRedirectedTo + location;
+        result = true;
+    } else if (status == 200) {
+        std::string line;
+        result = true;
+        while (!m_bCancel.load()) {
+            const std::size_t room = kMaxPageBytes - std::min(kMaxPageBytes, strText.size());
+            if (!request->ReadLine(line, error, room + 1))
+                break;
+            if (line.size() + 2 > room) {
+                ReportError("Fehler: Die Webseite ist größer als 16 MB!");
+                result = false;
+                break;
+            }
+            strText += line;
+            strText += "\r\n";
+        }
+        if (error) {
+            ReportError(error.text);
+            result = false;
+        }
+    } else {
+        ReportError(Format("Server Fehler: %d. %s", status, request->StatusText()));
+    }
+    request.reset();
+    connection.reset();
+    CloseSession();
+    return result;
+}
+
+bool CInternetTransfer::ReadRedirectTarget(std::string& strTarget, const std::string& strUrl)
+{
+    std::string text;
+    if (!GetPage(text, strUrl))
+        return false;
+    text = LowerCase(std::move(text));
+    if (text.rfind(kRedirectedTo, 0) == 0) {
+        strTarget = text.substr(std::char_traits<char>::length(kRedirectedTo));
+    } else {
+        auto refresh = text.find(kRefresh);
+        if (refresh == std::string::npos || refresh == 0)
+            return false;
+        text = text.substr(refresh + std::char_traits<char>::length(kRefresh));
+        auto end = text.find("\">");
+        if (end == std::string::npos || end == 0)
+            return false;
+        strTarget = text.substr(0, end);
+    }
+    return !strTarget.empty();
+}
+
+bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl)
+{
+    strAddress.clear();
+    if (!GetPage(strAddress, strUrl))
+        return false;
+    // The answer line with its appended line end: a dotted address of 8 to
+    // 13 characters.
+    const std::size_t length = strAddress.size();
+    if (length < 10 || length > 15 || strAddress.find('.', 1) == std::string::npos)
+        return false;
+    while (!strAddress.empty() && std::isspace(static_cast<unsigned char>(strAddress.back())))
+        strAddress.pop_back();
+    return true;
+}
+
+bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::string& strUrl)
+{
+    if (!GetPage(strAddress, strUrl))
+        return false;
+    strAddress = m_strServerIp;
+    return !strAddress.empty();
+}
+
+bool CInternetTransfer::UploadFtp(const std::string& strText, const std::string& strServer, const std::string& strPath,
+                                  const std::string& strUser, const std::string& strPassword, uint16_t nPort)
+{
+    BusyScope busy(m_bBusy);
+    if (!busy.Owned())
+        return false;
+    if (strText.empty()) {
+        CloseSession();
+        return false;
+    }
+    // A line break in any of these would become a command of its own on the
+    // wire; nothing is sent.
+    if (HasLineBreak(strServer) || HasLineBreak(strPath) || HasLineBreak(strUser) || HasLineBreak(strPassword)) {
+        ReportError("Fehler: Server, Pfad, Benutzername oder Kennwort enthält einen Zeilenumbruch!");
+        CloseSession();
+        return false;
+    }
+    if (!m_pSession && !OpenSession()) {
+        CloseSession();
+        return false;
+    }
+    platform::InternetError error;
+    bool result = false;
+    {
+        auto connection = m_pSession->GetFtpConnection(strServer, nPort, strUser, strPassword, 0, error);
+        if (connection)
+            result = connection->PutFile(strPath, strText, platform::FTP_TRANSFER_TYPE_ASCII, 1, error);
+    }
+    if (error)
+        ReportError(error.text);
+    CloseSession();
+    return result;
+}
+
+bool CInternetTransfer::UploadHttp(const std::string& strText, const std::string& strServer, const std::string& strPath,
+                                   const std::string& strUser, const std::string& strPassword, uint16_t nPort)
+{
+    BusyScope busy(m_bBusy);
+    if (!busy.Owned())
+        return false;
+    if (strText.empty()) {
+        CloseSession();
+        return false;
+    }
+    if (HasLineBreak(strServer) || HasLineBreak(strPath) || HasLineBreak(strUser) || HasLineBreak(strPassword)) {
+        ReportError("Fehler: Server, Pfad, Benutzername oder Kennwort enthält einen Zeilenumbruch!");
+        CloseSession();
+        return false;
+    }
+    if (!m_pSession && !OpenSession()) {
+        CloseSession();
+        return false;
+    }
+    platform::InternetError error;
+    bool result = false;
+    {
+        auto connection = m_pSession->GetHttpConnection(strServer, nPort, strUser, strPassword, error);
+        std::unique_ptr<platform::HttpRequest> request;
+        if (connection)
+            request = connection->OpenRequest("PUT", strPath, Referrer(m_redirectUrl), 1, kPutFlags, error);
+        if (request && request->Send(kRequestHeaders, strText, error)) {
+            const int status = static_cast<int>(request->StatusCode());
+            if (status >= 200 && status <= 299)
+                result = true;
+            else if (status == 403)
+                ReportError(Format("Fehler %d - HTTP-Schreibzugriff verweigert!", status));
+            else
+                ReportError(Format("Server gab Fehler-Code: %d zurück!\r\n%s", status, request->StatusText()));
+        }
+    }
+    if (error)
+        ReportError(error.text);
+    CloseSession();
+    return result;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace tarnwick {
+
+class CTransferSession;
+class MessageTarget;
+
+// The extra request headers of every GET and PUT.
+extern const std::string kRequestHeaders;
+
+// All of Tarnwick's own HTTP and FTP work, in blocking calls, one at a time:
+// reading pages and what they lead to, the address service, the server's
+// address, and the upload of the redirect page. Every operation uses a fresh
+// session and reports failures as German texts with WM_ERROR_TEXT.
+// Cancel() may be called from any thread while an operation blocks.
+class CInternetTransfer
+{
+public:
+    // A page larger than this is not a redirect page or an address answer.
+    static constexpr std::size_t kMaxPageBytes = 16 * 1024 * 1024;
+
+    CInternetTransfer();
+    virtual ~CInternetTransfer();
+    CInternetTransfer(const CInternetTransfer&) = delete;
+    CInternetTransfer& operator=(const CInternetTransfer&) = delete;
+
+    // Receiver of WM_ERROR_TEXT and of the sessions' WM_STATUS_TEXT.
+    void SetMessageWindow(MessageTarget* window);
+    // Where the referrers come from: the redirect address Tarnwick means to
+    // publish (GET) and the redirect page's address (PUT). Called on the
+    // transferring thread.
+    void SetRedirectAddressSource(std::function<std::string()> source);
+    void SetRedirectUrlSource(std::function<std::string()> source);
+
+    void Cancel(bool bCancel);
+
+    bool GetPage(std::string& strText, const std::string& strUrl);
+    bool ReadRedirectTarget(std::string& strTarget, const std::string& strUrl);
+    bool ReadClientAddress(std::string& strAddress, const std::string& strUrl);
+    bool ReadServerAddress(std::string& strAddress, const std::string& strUrl);
+    bool UploadFtp(const std::string& strText, const std::string& strServer, const std::string& strPath,
+                   const std::string& strUser, const std::string& strPassword, uint16_t nPort);
+    bool UploadHttp(const std::string& strText, const std::string& strServer, const std::string& strPath,
+                    const std::string& strUser, const std::string& strPassword, uint16_t nPort);
+
+    // The text of the last error message sent (read it on the thread that
+    // ran the operation, or after it).
+    const std::string& LastError() const { return m_strLastError; }
+    // The server address recorded by the last GetPage.
+    const std::string& ServerIp() const { return m_strServerIp; }
+
+private:
+    class BusyScope;
+
+    bool OpenSession();
+    void CloseSession();
+    void ReportError(const std::string& text);
+    std::string Referrer(const std::function<std::string()>& source) const;
+
+    std::string m_strServerIp;
+    std::string m_strLastError;
+    std::atomic<int32_t> m_bCancel {0};
+    std::atomic<int32_t> m_bBusy {0};
+    std::atomic<MessageTarget*> m_hWndMessages {nullptr};
+    // Guards m_pSession between the transferring thread and Cancel().
+    std::mutex m_sessionMutex;
+    std::unique_ptr<CTransferSession> m_pSession;
+    std::function<std::string()> m_redirectAddress;
+    std::function<std::string()> m_redirectUrl;
+};
+
+// Tarnwick's one transfer object.
+extern CInternetTransfer g_transfer;
+
+} // namespace tarnwick

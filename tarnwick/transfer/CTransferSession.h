@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/internet/InternetSession.h"
+
+#include <mutex>
+#include <string>
+
+namespace tarnwick {
+
+class MessageTarget;
+
+// The internet session of one Tarnwick transfer: sends each progress step as
+// a German status text to the main window and remembers the server address
+// reported when the name was resolved or the connection made.
+class CTransferSession : public platform::InternetSession
+{
+public:
+    CTransferSession();
+    ~CTransferSession() override;
+
+    void SetStatusWindow(MessageTarget* window);
+    // The address of the last "name resolved" or "connected" report; empty
+    // after a handle was created or closed.
+    const std::string& LastAddress() const { return m_strLastAddress; }
+
+    void OnStatusCallback(uintptr_t context, uint32_t code, const char* info, std::size_t length) override;
+
+private:
+    std::string m_strLastAddress;
+    std::mutex m_csStatus;
+    std::string m_strStatusText;
+    MessageTarget* m_hWndStatus = nullptr;
+};
+
+} // namespace tarnwick

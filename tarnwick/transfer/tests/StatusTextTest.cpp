@@ -1,0 +1,108 @@
+// The German status texts and how a transfer's session sends them.
+#include "RecordingWindow.h"
+#include "tarnwick/transfer/CTransferSession.h"
+#include "tarnwick/transfer/InternetStatusTextTable.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using tarnwick::CTransferSession;
+using tarnwick::InternetStatusTextTable;
+
+namespace {
+
+TEST(InternetStatusTextTable, LooksUpEveryCodeAndFallsBack)
+{
+    const std::pair<uint32_t, const char*> rows[] = {
+        {10, "Name wird gesucht"},
+        {11, "Name wurde zugeordnet"},
+        {20, "Verbindung zum Server wird hergestellt"},
+        {21, "Server-Verbindung besteht"},
+        {30, "Sende Anforderung"},
+        {31, "Anforderung wurde gesendet"},
+        {40, "Empfange Antwort"},
+        {41, "Antwort wurde empfangen"},
+        {42, "Steuerungsbefehl empfangen"},
+        {43, "Prefetch"},
+        {50, "Trenne Verbindung"},
+        {51, "Verbindung wurde geschlossen"},
+        {60, "Zugriffsnummer f\xc3\xbcr Verbindung wird erstellt"},
+        {70, "Zugriffsnummer wird geschlossen"},
+        {100, "Anforderung abgeschlossen"},
+        {110, "Weiterleiten"},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        EXPECT_EQ(InternetStatusTextTable::Row(rows[row].first), row);
+        EXPECT_STREQ(InternetStatusTextTable::Text(rows[row].first), rows[row].second);
+        EXPECT_TRUE(InternetStatusTextTable::Contains(rows[row].first));
+    }
+    for (uint32_t unknown : {0u, 1u, 44u, 120u, 0xFFFFFFFFu}) {
+        EXPECT_STREQ(InternetStatusTextTable::Text(unknown), "Unbekannt") << unknown;
+        EXPECT_FALSE(InternetStatusTextTable::Contains(unknown)) << unknown;
+    }
+}
+
+struct Report
+{
+    uint32_t code;
+    const char* info;
+};
+
+struct SessionCase
+{
+    const char* name;
+    std::vector<Report> reports;
+    std::vector<std::string> texts;
+    std::string lastAddress;
+};
+
+class TransferSessionReports : public ::testing::TestWithParam<SessionCase>
+{
+};
+
+TEST_P(TransferSessionReports, SendsTextsAndRecordsTheAddress)
+{
+    RecordingWindow window;
+    CTransferSession session;
+    session.SetStatusWindow(&window);
+    for (const Report& report : GetParam().reports)
+        session.OnStatusCallback(1, report.code, report.info, std::strlen(report.info));
+    EXPECT_EQ(window.Statuses(), GetParam().texts);
+    EXPECT_EQ(session.LastAddress(), GetParam().lastAddress);
+    for (const auto& message : window.All())
+        EXPECT_EQ(message.wParam, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, TransferSessionReports,
+    ::testing::Values(
+        SessionCase {"NameAndAddress",
+                     {{10, "web.example"}, {11, "192.0.2.1"}},
+                     {"Name wird gesucht (web.example)", "Name wurde zugeordnet (192.0.2.1)"},
+                     "192.0.2.1"},
+        SessionCase {"ConnectedReplacesResolved",
+                     {{11, "192.0.2.1"}, {20, "192.0.2.2"}, {21, "192.0.2.2"}},
+                     {"Name wurde zugeordnet (192.0.2.1)", "Verbindung zum Server wird hergestellt (192.0.2.2)",
+                      "Server-Verbindung besteht (192.0.2.2)"},
+                     "192.0.2.2"},
+        SessionCase {
+            "HandlesEmptyTheAddressSilently", {{11, "192.0.2.1"}, {60, ""}}, {"Name wurde zugeordnet (192.0.2.1)"}, ""},
+        SessionCase {"HandleClosing", {{21, "192.0.2.1"}, {70, ""}}, {"Server-Verbindung besteht (192.0.2.1)"}, ""},
+        SessionCase {"UnknownCodeSendsNothing", {{120, "x"}, {0, ""}}, {}, ""},
+        SessionCase {"NoAdditionBeyondTheAddressCodes",
+                     {{30, "123"}, {31, "456"}, {110, "http://x/"}},
+                     {"Sende Anforderung", "Anforderung wurde gesendet", "Weiterleiten"},
+                     ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TransferSession, WithoutAWindowNothingIsSentAndNothingBreaks)
+{
+    CTransferSession session;
+    session.OnStatusCallback(1, 11, "192.0.2.1", 9);
+    EXPECT_EQ(session.LastAddress(), "192.0.2.1");
+    EXPECT_TRUE(session.IsValid());
+    EXPECT_EQ(session.Agent(), "VELT Tarnwick");
+    EXPECT_EQ(session.Context(), 1u);
+}
+
+} // namespace
