@@ -115,17 +115,4 @@ TEST(InternetCancel, WhileTheNameIsBeingResolved)
     SetInternetResolveOverride({});
 }
 
-TEST(InternetCancel, ClosedBeforeTheCallFailsAtOnce)
-{
-    TcpPeer silent(TcpPeer::Mode::Silent);
-    InternetSession session("VELT Tarnwick", 1);
-    InternetError error;
-    auto connection = session.GetHttpConnection("127.0.0.1", silent.port(), "", "", error);
-    auto request = connection->OpenRequest("GET", "/", "", 1, 0x84200200, error);
-    session.Close();
-    EXPECT_FALSE(request->Send("", "", error));
-    EXPECT_EQ(error.code, ERROR_INTERNET_OPERATION_CANCELLED);
-    EXPECT_EQ(silent.connections(), 0);
-}
-
 } // namespace

@@ -131,15 +131,4 @@ TEST_F(InternetFtp, ControlCharactersNeverReachTheServer)
     EXPECT_EQ(peer.connections(), 0);
 }
 
-TEST_F(InternetFtp, ServerThatNeverGreetsTimesOut)
-{
-    velt::testing::TcpPeer peer(velt::testing::TcpPeer::Mode::Silent);
-    InternetSession session("VELT Tarnwick", 1);
-    session.SetTimeouts(std::chrono::seconds(1), std::chrono::seconds(1));
-    InternetError error;
-    auto connection = session.GetFtpConnection("127.0.0.1", peer.port(), "user", "pw", 0, error);
-    EXPECT_FALSE(connection->PutFile("/a.htm", "x", FTP_TRANSFER_TYPE_ASCII, 1, error));
-    EXPECT_EQ(error.code, ERROR_INTERNET_TIMEOUT);
-}
-
 } // namespace

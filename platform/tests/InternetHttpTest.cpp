@@ -244,27 +244,6 @@ TEST_F(InternetHttp, BodyInPiecesKeepsEveryByte)
     }
 }
 
-TEST_F(InternetHttp, RequestCarriesTheCallersHeadersAndNothingOfLibcurls)
-{
-    TcpPeer peer([](const std::string& received) {
-        if (received.find("\r\n\r\n") == std::string::npos)
-            return PeerReply {};
-        return PeerReply {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", true};
-    });
-    Request request;
-    request.object = "/Tarnwick/GetClientIP.asp?TextOnly=1";
-    Fetched fetched = Fetch(peer.port(), request);
-    ASSERT_TRUE(fetched.sent) << fetched.error.text;
-    const std::string wire = peer.received();
-    EXPECT_EQ(wire.rfind("GET /Tarnwick/GetClientIP.asp?TextOnly=1 HTTP/1.1\r\n", 0), 0u) << wire;
-    for (const char* line : {"\r\nAccept: text/*\r\n", "\r\nUser-Agent: VELT Tarnwick-Client\r\n",
-                             "\r\nReferer: http://referrer.example/\r\n"})
-        EXPECT_NE(wire.find(line), std::string::npos) << line << wire;
-    for (const char* absent : {"Expect:", "*/*", "User-Agent: VELT Tarnwick\r\n", "Authorization"})
-        EXPECT_EQ(wire.find(absent), std::string::npos) << absent << wire;
-    EXPECT_EQ(fetched.lines, std::vector<std::string> {"ok"});
-}
-
 TEST_F(InternetHttp, AddHeadersKeepsPresentOnesWhenAskedTo)
 {
     TcpPeer peer([](const std::string& received) {
@@ -347,6 +326,9 @@ TEST_P(InternetHttpBadPeer, FailsWithItsOwnText)
     Request request;
     Fetched fetched = Fetch(peer.port(), request);
     EXPECT_EQ(fetched.sent, c.sendSucceeds);
+    if (c.sendSucceeds) {
+        EXPECT_EQ(fetched.lines, (std::vector<std::string> {"first", "second"}));
+    }
     const InternetError& error = c.sendSucceeds ? fetched.readError : fetched.error;
     EXPECT_EQ(error.code, c.error) << error.text;
     EXPECT_EQ(error.text, InternetErrorText(c.error));
@@ -395,15 +377,6 @@ TEST(InternetHttpFailures, RefusedConnectionAndSilentServer)
     Fetched timedOut = Fetch(silent.port(), request, &session);
     EXPECT_EQ(timedOut.error.code, ERROR_INTERNET_TIMEOUT);
     EXPECT_EQ(timedOut.error.text, "Das Zeitlimit für den Vorgang wurde überschritten.");
-}
-
-TEST(InternetHttpFailures, ReadingPartlyBodiedLinesBeforeTheFailure)
-{
-    TcpPeer peer(TcpPeer::Mode::SendAndClose, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst\nsecond");
-    Request request;
-    Fetched fetched = Fetch(peer.port(), request);
-    ASSERT_TRUE(fetched.sent);
-    EXPECT_EQ(fetched.lines, (std::vector<std::string> {"first", "second"}));
 }
 
 // Name resolution goes through the override: no name server is asked.

@@ -165,6 +165,9 @@ TEST_F(InternetTransfer, GetPageSendsTheRequestTheServicesExpect)
     EXPECT_EQ(wire.rfind("GET /Tarnwick/GetClientIP.asp?TextOnly=1 HTTP/1.1\r\n", 0), 0u) << wire;
     EXPECT_NE(wire.find("\r\nAccept: text/*\r\nUser-Agent: VELT Tarnwick-Client\r\n"), std::string::npos) << wire;
     EXPECT_NE(wire.find("\r\nReferer: http://192.0.2.7:8080/\r\n"), std::string::npos) << wire;
+    // Nothing of libcurl's own defaults goes along.
+    for (const char* absent : {"Expect:", "*/*", "User-Agent: VELT Tarnwick\r\n", "Authorization"})
+        EXPECT_EQ(wire.find(absent), std::string::npos) << absent << wire;
     EXPECT_EQ(tarnwick::kRequestHeaders, "Accept: text/*\r\nUser-Agent: VELT Tarnwick-Client\r\n");
 }
 

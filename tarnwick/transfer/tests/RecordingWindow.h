@@ -47,11 +47,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_messages;
     }
-    void Clear()
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.clear();
-    }
 
 private:
     mutable std::mutex m_mutex;
