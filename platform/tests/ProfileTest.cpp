@@ -16,6 +16,8 @@
 using namespace platform::profile;
 using velt::testing::TempHome;
 
+using namespace std::literals;
+
 namespace {
 
 std::string ReadFile(const std::filesystem::path& path)
@@ -82,15 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "Jörg Müller €"},
         ReadCase {"Utf8", "[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
         ReadCase {"Utf8Bom", "\xEF\xBB\xBF[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
-        ReadCase {"Utf16", std::string("\xFF\xFE[\0O\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0", 24), "O", "k", "ü"},
+        ReadCase {"Utf16", "\xFF\xFE[\0O\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0"s, "O", "k", "ü"},
         ReadCase {"FirstOfTwoKeys", "[Options]\nUserName=first\nUserName=second\n", "Options", "UserName", "first"},
         ReadCase {"KeyOfOtherSection", "[Other]\nUserName=x\n[Options]\nUploadDir=/\n", "Options", "UserName",
                   "<default>"},
         ReadCase {"MissingSection", "[Other]\nUserName=x\n", "Options", "UserName", "<default>"},
         ReadCase {"CommentedOut", "[Options]\n;UserName=x\n", "Options", "UserName", "<default>"},
         ReadCase {"EmptyValue", "[Options]\nUserName=\n", "Options", "UserName", ""},
-        ReadCase {"Garbage", std::string("\x00\x01[\xff\xfe\x00Options]\n\x7f", 12), "Options", "UserName",
-                  "<default>"},
+        ReadCase {"Garbage", "\x00\x01[\xff\xfe\x00Options]\n\x7f"s, "Options", "UserName", "<default>"},
         ReadCase {"Empty", "", "Options", "UserName", "<default>"}),
     [](const ::testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
@@ -210,7 +211,7 @@ TEST_F(ProfileTest, RefusedWritesLeaveTheFileAlone)
     EXPECT_FALSE(WritePrivateProfileString("Opt]ions", "UserName", "x", file()));
     EXPECT_FALSE(WritePrivateProfileString("", "UserName", "x", file()));
     EXPECT_FALSE(WritePrivateProfileString("Options", "", "x", file()));
-    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", std::string_view("a\0b", 3), file()));
+    EXPECT_FALSE(WritePrivateProfileString("Options", "UserName", "a\0b"sv, file()));
     EXPECT_EQ(ReadFile(file()), original);
 
     // A binary file is not rewritten as text.

@@ -20,6 +20,8 @@
 using namespace platform::registry;
 using velt::testing::TempHome;
 
+using namespace std::literals;
+
 namespace {
 
 std::string ReadFile(const std::filesystem::path& path)
@@ -115,11 +117,10 @@ INSTANTIATE_TEST_SUITE_P(Files, RegistryDamagedFileTest,
                          ::testing::Values(DamagedFile {"CutInsideString", kGood.substr(0, 50)},
                                            DamagedFile {"CutInsideNumber", kGood.substr(0, kGood.size() - 3)},
                                            DamagedFile {"CutInsideHeader", "[Software\\VE"},
-                                           DamagedFile {"NulBytes", std::string("[A]\n\"x\"=\"a\0b\"\n", 14)},
+                                           DamagedFile {"NulBytes", "[A]\n\"x\"=\"a\0b\"\n"s},
                                            DamagedFile {"Binary",
-                                                        std::string("\x7f"
-                                                                    "ELF\x02\x01\x01\x00\x00\xff\xfe\n",
-                                                                    13)},
+                                                        "\x7f"
+                                                        "ELF\x02\x01\x01\x00\x00\xff\xfe\n"s},
                                            DamagedFile {"NotUtf8",
                                                         "[A]\n\"x\"=\"Gr\xfc\xdf"
                                                         "e\"\n"},

@@ -15,6 +15,8 @@
 using namespace platform::registry;
 using velt::testing::TempHome;
 
+using namespace std::literals;
+
 namespace {
 
 // Closes a key when the test leaves, whatever way it leaves.
@@ -229,7 +231,8 @@ TEST_F(RegistryTest, DeleteKeyRefusesSubkeysWhileDeleteTreeTakesEverything)
     Key leaf;
     ASSERT_EQ(RegCreateKey(clsid, "{Z}", leaf.out()), kSuccess);
     EXPECT_EQ(RegDeleteKey(clsid, "{Z}"), kSuccess);
-    ASSERT_EQ(RegCreateKey(clsid, "{Z}\\Sub", leaf.out()), kSuccess);
+    Key deeper;
+    ASSERT_EQ(RegCreateKey(clsid, "{Z}\\Sub", deeper.out()), kSuccess);
     ASSERT_EQ(RegSetString(clsid, "Kept", "no"), kSuccess);
     // Through a handle, an empty name empties the key but keeps it.
     EXPECT_EQ(RegDeleteTree(clsid, ""), kSuccess);
@@ -285,9 +288,9 @@ TEST_F(RegistryTest, BadHandlesAndArgumentsAreRefused)
 
     char buffer[4];
     EXPECT_EQ(RegQueryValue(key, "x", nullptr, buffer, nullptr), kInvalidParameter);
-    EXPECT_EQ(RegSetString(key, "x", std::string_view("a\0b", 3)), kInvalidParameter);
+    EXPECT_EQ(RegSetString(key, "x", "a\0b"sv), kInvalidParameter);
     EXPECT_EQ(RegSetString(key, "x", std::string(2 * 1024 * 1024, 'a')), kInvalidParameter);
-    EXPECT_EQ(RegSetString(key, std::string_view("n\0", 2), "v"), kInvalidParameter);
+    EXPECT_EQ(RegSetString(key, "n\0"sv, "v"), kInvalidParameter);
     Key bad;
     EXPECT_EQ(RegCreateKey(key, "line\nbreak", bad.out()), kInvalidParameter);
     EXPECT_EQ(RegCreateKey(key, std::string(256, 'k'), bad.out()), kInvalidParameter);
@@ -298,12 +301,8 @@ TEST_F(RegistryTest, BadHandlesAndArgumentsAreRefused)
 TEST_F(RegistryTest, OddValuesSurviveTheFile)
 {
     const std::string values[] = {
-        "C:\\Programme\\\"Tarnwick\"\\",
-        "Zeile 1\r\nZeile 2\tTab",
-        "Grüße aus Köln",
-        std::string("\x01\x7f\xfc\xff latin-1 bytes", 18),
-        std::string(5000, 'l'),
-        "",
+        "C:\\Programme\\\"Tarnwick\"\\",   "Zeile 1\r\nZeile 2\tTab", "Grüße aus Köln",
+        "\x01\x7f\xfc\xff latin-1 bytes"s, std::string(5000, 'l'),    "",
     };
     {
         Key key;

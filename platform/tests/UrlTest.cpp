@@ -8,6 +8,8 @@
 
 using namespace platform;
 
+using namespace std::literals;
+
 namespace {
 
 struct UrlCase
@@ -96,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadUrl {"PortHuge", "http://h:99999999999/"}, BadUrl {"PortNegative", "http://h:-1/"},
                       BadUrl {"PortLetters", "http://h:8o/"}, BadUrl {"TwoPorts", "http://h:80:90/"},
                       BadUrl {"Cr", "http://h/a\rb"}, BadUrl {"Lf", "http://h/\nHost: evil"},
-                      BadUrl {"Tab", "http://h/\t"}, BadUrl {"Nul", std::string("http://h/\0x", 11)},
-                      BadUrl {"Del", "http://h/\x7f"}, BadUrl {"LeadingBlank", " http://h/"},
-                      BadUrl {"BadIpv6", "http://[::1/"}, BadUrl {"EncodedLineBreakInUser", "ftp://us%0D%0AER@h/"},
+                      BadUrl {"Tab", "http://h/\t"}, BadUrl {"Nul", "http://h/\0x"s}, BadUrl {"Del", "http://h/\x7f"},
+                      BadUrl {"LeadingBlank", " http://h/"}, BadUrl {"BadIpv6", "http://[::1/"},
+                      BadUrl {"EncodedLineBreakInUser", "ftp://us%0D%0AER@h/"},
                       BadUrl {"EncodedNulInPassword", "ftp://u:p%00w@h/"}, BadUrl {"BlankInHost", "http://a b/"}),
     [](const ::testing::TestParamInfo<BadUrl>& info) { return info.param.name; });
 
