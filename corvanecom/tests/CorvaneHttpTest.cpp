@@ -101,13 +101,6 @@ TEST_F(CorvaneHttp, ARedirectIsNotFollowedAndLeavesItsHeaders)
     EXPECT_EQ(Property(&IVELTCorvane::get_ServerAddress), "127.0.0.1");
 }
 
-TEST_F(CorvaneHttp, AMissingPageReportsItsStatus)
-{
-    std::string body;
-    EXPECT_EQ(Get("http://" + Address() + "/no/such/page.htm", body), E_FAIL);
-    EXPECT_EQ(TakeThreadError().description, "Der Server gab Fehler-Code: 404 zurück!\r\nNot Found");
-}
-
 TEST_F(CorvaneHttp, EachRequestStartsWithEmptyHeadersAndAnUnusableUrlKeepsTheServerAddress)
 {
     std::string body;

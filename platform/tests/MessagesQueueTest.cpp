@@ -8,9 +8,7 @@
 #include <future>
 #include <map>
 #include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace platform;
@@ -41,23 +39,6 @@ void OnNewThread(F body)
 }
 
 } // namespace
-
-TEST(MessagesQueue, ThreadIdsAreNonZeroStableAndDistinct)
-{
-    const uint32_t mine = GetCurrentThreadId();
-    EXPECT_NE(mine, 0u);
-    EXPECT_EQ(mine, GetCurrentThreadId());
-    std::vector<uint32_t> others(4);
-    std::vector<std::thread> threads;
-    for (auto& id : others)
-        threads.emplace_back([&id] { id = GetCurrentThreadId(); });
-    for (auto& t : threads)
-        t.join();
-    std::sort(others.begin(), others.end());
-    EXPECT_EQ(std::unique(others.begin(), others.end()), others.end());
-    for (uint32_t id : others)
-        EXPECT_NE(id, mine);
-}
 
 TEST(MessagesQueue, PostedMessagesComeBackInOrderWithTheirParameters)
 {
@@ -241,18 +222,3 @@ TEST(MessagesWait, OnlyInputAfterTheMarkWakesAWait)
     });
 }
 
-TEST(MessagesWait, ReportsAReadyDescriptor)
-{
-    OnNewThread([] {
-        int pair[2];
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-        short revents = 0;
-        const MessageMark mark = TakeMessageMark();
-        EXPECT_EQ(WaitForFdOrNewMessage(pair[0], POLLIN, 30, mark, &revents), MessageWaitResult::Timeout);
-        ASSERT_EQ(write(pair[1], "x", 1), 1);
-        EXPECT_EQ(WaitForFdOrNewMessage(pair[0], POLLIN, 5000, mark, &revents), MessageWaitResult::Ready);
-        EXPECT_TRUE(revents & POLLIN);
-        close(pair[0]);
-        close(pair[1]);
-    });
-}
