@@ -9,8 +9,6 @@
 #include "platform/com/ComStrings.h"
 #include "platform/system/SystemMessage.h"
 
-#include <cstring>
-
 namespace corvane::host {
 
 using platform::com::AnsiToBstr;
@@ -146,13 +144,14 @@ int CorvaneHost::Lookup(const std::string& name, const MemberInfo** member, DISP
     std::u16string wide = AnsiToUtf16(name);
     LPOLESTR names[] = {wide.data()};
     const HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, dispid);
-    if (hr == DISP_E_UNKNOWNNAME || (SUCCEEDED(hr) && !(*member = m_catalog.Find(*dispid)))) {
-        Usage(Format(kUnknownMember, name));
-        return kExitUsage;
-    }
-    if (FAILED(hr)) {
+    if (FAILED(hr) && hr != DISP_E_UNKNOWNNAME) {
         Usage(Format(kTypeInfoFailed, SystemText(hr)));
         return kExitComponent;
+    }
+    *member = SUCCEEDED(hr) ? m_catalog.Find(*dispid) : nullptr;
+    if (!*member) {
+        Usage(Format(kUnknownMember, name));
+        return kExitUsage;
     }
     return kExitOk;
 }

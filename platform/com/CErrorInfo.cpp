@@ -8,6 +8,11 @@ HRESULT CopyOut(const std::u16string& text, BSTR* out)
 {
     if (!out)
         return E_POINTER;
+    // A field never set reads as a null BSTR, as on Windows.
+    if (text.empty()) {
+        *out = nullptr;
+        return S_OK;
+    }
     *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
 }

@@ -166,6 +166,7 @@ int main(int argc, char** argv)
         CHECK(excep.bstrDescription && memcmp(excep.bstrDescription, u"Fehler aus C", 26) == 0, "description");
         SysFreeString(excep.bstrDescription);
         SysFreeString(excep.bstrSource);
+        SysFreeString(excep.bstrHelpFile);
         VariantClear(&message);
 
         uint32_t (*release)(Object) = slot(object, 2);
