@@ -8,8 +8,10 @@
 #include "platform/system/ProgramDirectory.h"
 #include "platform/system/SystemMessage.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace corvane::host {
 
@@ -53,14 +55,11 @@ int ComponentRegistrar::Unregister(const std::string& modulePath)
 std::string ComponentRegistrar::FindModule(bool registeredFirst) const
 {
     const std::string programDir = platform::ProgramDirectory();
-    std::string candidates[3] = {programDir + kModuleFileName, programDir + "../lib/" + kModuleFileName, {}};
-    if (registeredFirst) {
-        candidates[2] = candidates[1];
-        candidates[1] = candidates[0];
-        candidates[0] = RegisteredModule();
-    } else {
-        candidates[2] = RegisteredModule();
-    }
+    std::vector<std::string> candidates
+        = {programDir + kModuleFileName, programDir + "../" CORVANE_INSTALL_LIBDIR "/" + kModuleFileName,
+           programDir + "../lib/" + kModuleFileName};
+    const std::string registered = RegisteredModule();
+    candidates.insert(registeredFirst ? candidates.begin() : candidates.end(), registered);
     for (const std::string& candidate : candidates) {
         if (IsFile(candidate))
             return candidate;
@@ -75,8 +74,11 @@ int ComponentRegistrar::Run(const std::string& modulePath, bool reg)
         m_err << Format(kModuleNotFound, modulePath) << '\n';
         return kExitComponent;
     }
-    // dlopen looks a bare name up in the library path; a file is meant here.
-    const std::string file = modulePath.find('/') == std::string::npos ? "./" + modulePath : modulePath;
+    // The module registers the path it was loaded from: make that the full
+    // one (a bare name would also send dlopen searching the library path).
+    char* resolved = ::realpath(modulePath.c_str(), nullptr);
+    const std::string file = resolved ? resolved : modulePath;
+    std::free(resolved);
     void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         const char* error = ::dlerror();
@@ -100,7 +102,7 @@ int ComponentRegistrar::Run(const std::string& modulePath, bool reg)
         m_err << Format(kRegisterFailed, entry, text) << '\n';
         return kExitComponent;
     }
-    m_out << Format(reg ? kRegistered : kUnregistered, modulePath) << '\n';
+    m_out << Format(reg ? kRegistered : kUnregistered, file) << '\n';
     return kExitOk;
 }
 

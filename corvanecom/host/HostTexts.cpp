@@ -41,7 +41,8 @@ Beispiel:
 
 --register [MODUL]    registriert die Komponente für den angemeldeten Benutzer
 --unregister [MODUL]  entfernt ihre Registrierung
-  Ohne MODUL gilt libcorvanecom.so neben dem Programm, dann in ../lib,
+  Ohne MODUL gilt libcorvanecom.so neben dem Programm, dann im
+  Bibliotheksordner der Installation (../lib),
   zuletzt (beim Entfernen zuerst) das registrierte Modul.
 
 Rückgabewerte:
