@@ -1,3 +1,4 @@
+#include "tarnwick/core/ProgramStart.h"
 #include "tarnwick/core/SettingsCommandLine.h"
 
 #include <iostream>
@@ -10,13 +11,13 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     bool hasOption = false;
-    for (const std::string& arg : args)
+    bool hasStartOption = false;
+    for (const std::string& arg : args) {
         hasOption = hasOption || arg.rfind("--", 0) == 0;
+        hasStartOption = hasStartOption || tarnwick::IsStartOption(arg);
+    }
 
-    if (hasOption)
+    if (hasOption && !hasStartOption)
         return tarnwick::SettingsCommandLine(std::cout, std::cerr).Run(args);
-
-    std::cerr << "tarnwick: Der Fensterbetrieb ist in dieser Ausgabe noch nicht enthalten. "
-                 "\"tarnwick --help\" zeigt die möglichen Optionen.\n";
-    return tarnwick::SettingsCommandLine::kExitFailure;
+    return tarnwick::RunTarnwick(argc, argv);
 }

@@ -1,0 +1,256 @@
+#include "tarnwick/core/CRedirectSettings.h"
+#include "tarnwick/core/ProductKey.h"
+
+#include "platform/registry/Registry.h"
+#include "testing/ChildProcess.h"
+#include "testing/FreeTcpPort.h"
+#include "testing/FtpServer.h"
+#include "testing/NginxServer.h"
+#include "testing/TcpPeer.h"
+#include "testing/TempDir.h"
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace tarnwick;
+using velt::testing::ChildProcess;
+using velt::testing::FtpServer;
+using velt::testing::NginxServer;
+
+namespace {
+
+constexpr const char* kProductKey = "Software\\VELT\\Tarnwick";
+constexpr const char* kUploaded = "Datei mit neuer Umleitung wurde erfolgreich an den Server gesendet.";
+constexpr const char* kCurrent = "Webseite ist bereits aktuell und wird nicht erneut hochgeladen...";
+
+int Count(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The real program in a temporary home, against the real web space: nginx
+// publishes what pyftpdlib receives.
+class TarnwickProcessTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_nginx = std::make_unique<NginxServer>("location /site/ { alias " + m_ftp.home().string() + "/; }\n");
+        CRedirectSettings settings;
+        ASSERT_TRUE(EnsureProductKey());
+        settings.LoadFromRegistry(kProductKey);
+        settings.SetRedirectUrl(m_nginx->url("/site/index.htm"));
+        settings.SetUploadServer("127.0.0.1");
+        settings.SetUploadPort(m_ftp.port());
+        settings.SetUserName(m_ftp.user());
+        settings.SetPassword(m_ftp.password());
+        ASSERT_TRUE(settings.SaveToRegistry(kProductKey));
+    }
+
+    void Store(const std::function<void(CRedirectSettings&)>& change)
+    {
+        CRedirectSettings settings;
+        ASSERT_TRUE(settings.LoadFromRegistry(kProductKey));
+        change(settings);
+        settings.SetModified(1);
+        ASSERT_TRUE(settings.SaveToRegistry(kProductKey));
+    }
+
+    std::unique_ptr<ChildProcess> Start(std::vector<std::string> args, const std::string& log = "tarnwick.log")
+    {
+        args.insert(args.begin(), TARNWICK_PROGRAM);
+        return std::make_unique<ChildProcess>(args, m_logs.file(log));
+    }
+
+    // Runs the program to its end; the exit code, or -1 when it did not end in time.
+    int Run(const std::vector<std::string>& args, const std::string& log = "run.log",
+            std::chrono::seconds timeout = std::chrono::seconds(30))
+    {
+        auto process = Start(args, log);
+        if (!WaitForExit(*process, timeout))
+            return -1;
+        return WIFEXITED(process->exitStatus()) ? WEXITSTATUS(process->exitStatus()) : -1;
+    }
+
+    static bool WaitForExit(ChildProcess& process, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (process.running()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    std::string Log(const std::string& log = "tarnwick.log") const
+    {
+        return velt::testing::ReadTextFile(m_logs.file(log));
+    }
+
+    bool WaitForLog(const std::string& text, int count = 1, const std::string& log = "tarnwick.log")
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Count(Log(log), text) < count) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    static std::string StoredLocalServerName()
+    {
+        namespace reg = platform::registry;
+        reg::HKEY key = nullptr;
+        std::string value;
+        if (reg::RegOpenKey(reg::Root::CurrentUser, kProductKey, reg::Access::Read, &key) == reg::kSuccess) {
+            reg::RegQueryString(key, "LocalServerName", &value);
+            reg::RegCloseKey(key);
+        }
+        return value;
+    }
+
+    velt::testing::TempHome m_home;
+    velt::testing::TempDir m_logs;
+    FtpServer m_ftp;
+    std::unique_ptr<NginxServer> m_nginx;
+};
+
+} // namespace
+
+TEST_F(TarnwickProcessTest, HeadlessAnswersTheCommandsOfLaterStarts)
+{
+    auto headless = Start({"--headless"});
+    ASSERT_TRUE(WaitForLog(kUploaded)) << Log();
+    EXPECT_NE(m_ftp.readFile("index.htm").find("URL=http://127.0.0.1/"), std::string::npos);
+
+    EXPECT_EQ(Run({"/execnow"}), 0);
+    ASSERT_TRUE(WaitForLog(kCurrent)) << Log();
+
+    // A word at the very first character is not recognised: the instance only comes to the front.
+    EXPECT_EQ(Run({"quit"}), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(headless->running());
+
+    EXPECT_EQ(Run({"/QuIt"}), 0);
+    ASSERT_TRUE(WaitForExit(*headless, std::chrono::seconds(5)));
+    EXPECT_TRUE(WIFEXITED(headless->exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(headless->exitStatus()), 0);
+    // Quit ends at once, without saving.
+    EXPECT_EQ(StoredLocalServerName(), "");
+
+    // Every line on standard output is a time-stamped status line.
+    std::istringstream lines(Log());
+    const std::regex stamped(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d - .+)");
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+}
+
+namespace {
+
+class TerminationTest : public TarnwickProcessTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+} // namespace
+
+TEST_P(TerminationTest, SigtermEndsCleanlyAndSaves)
+{
+    const bool busy = GetParam();
+    velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
+    if (busy)
+        Store([&](CRedirectSettings& s) { s.SetUploadPort(silent.port()); }); // the upload hangs
+    auto headless = Start({"--headless"});
+    if (busy)
+        ASSERT_TRUE(silent.waitForConnections(1, std::chrono::seconds(30))) << Log();
+    else
+        ASSERT_TRUE(WaitForLog(kUploaded)) << Log();
+
+    const auto start = std::chrono::steady_clock::now();
+    ::kill(headless->pid(), SIGTERM);
+    ASSERT_TRUE(WaitForExit(*headless, std::chrono::seconds(5))) << Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
+    EXPECT_TRUE(WIFEXITED(headless->exitStatus())) << headless->exitStatus();
+    EXPECT_EQ(WEXITSTATUS(headless->exitStatus()), 0);
+    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+    if (busy) {
+        EXPECT_TRUE(WaitForLog("Datei mit neuer Umleitung konnte nicht gesendet werden!")) << Log();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Step, TerminationTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WhileUploading" : "WhileIdle"; });
+
+TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
+{
+    EXPECT_EQ(Run({"--once"}, "first.log"), 0) << Log("first.log");
+    EXPECT_EQ(Count(Log("first.log"), kUploaded), 1) << Log("first.log");
+    EXPECT_EQ(Run({"--once"}, "second.log"), 0) << Log("second.log");
+    EXPECT_EQ(Count(Log("second.log"), kCurrent), 1) << Log("second.log");
+    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+
+    std::filesystem::remove(m_ftp.home() / "index.htm");
+    Store([](CRedirectSettings& s) { s.SetPassword("falsch"); });
+    EXPECT_EQ(Run({"--once"}, "refused.log"), 1) << Log("refused.log");
+    EXPECT_EQ(Count(Log("refused.log"), "Datei mit neuer Umleitung konnte nicht gesendet werden!"), 1);
+
+    const uint16_t closed = velt::testing::FreeTcpPort();
+    Store([&](CRedirectSettings& s) { s.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm"); });
+    EXPECT_EQ(Run({"--once"}, "closed.log"), 1) << Log("closed.log");
+    EXPECT_EQ(Count(Log("closed.log"), "IP-Adressen konnten nicht ermittelt werden."), 1) << Log("closed.log");
+}
+
+TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)
+{
+    auto first = Start({"--headless"}, "a.log");
+    auto second = Start({"--headless"}, "b.log");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (first->running() && second->running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ChildProcess& ended = first->running() ? *second : *first;
+    ChildProcess& runs = first->running() ? *first : *second;
+    ASSERT_FALSE(ended.running());
+    EXPECT_TRUE(runs.running());
+    EXPECT_EQ(WEXITSTATUS(ended.exitStatus()), 2);
+
+    // --once beside a running instance says so and runs nothing.
+    EXPECT_EQ(Run({"--once"}, "once.log"), 2);
+    EXPECT_NE(Log("once.log").find("läuft bereits"), std::string::npos) << Log("once.log");
+    EXPECT_EQ(Count(Log("once.log"), " - "), 0);
+}
+
+TEST_F(TarnwickProcessTest, AKilledInstanceLeavesNothingInTheWay)
+{
+    auto killed = Start({"--headless"}, "killed.log");
+    ASSERT_TRUE(WaitForLog(kUploaded, 1, "killed.log")) << Log("killed.log");
+    ::kill(killed->pid(), SIGKILL);
+    ASSERT_TRUE(WaitForExit(*killed, std::chrono::seconds(5)));
+
+    auto next = Start({"--headless"});
+    ASSERT_TRUE(WaitForLog(kCurrent)) << Log();
+    EXPECT_EQ(Run({"/execnow"}), 0);
+    ASSERT_TRUE(WaitForLog(kCurrent, 2)) << Log();
+}
+
+TEST_F(TarnwickProcessTest, WrongStartCommandLinesAreRefused)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string> {"--headless", "--once"}, std::vector<std::string> {"--once", "/quit"},
+          std::vector<std::string> {"--headless", "x"}}) {
+        EXPECT_EQ(Run(args, "wrong.log"), 2) << args[0] << " " << args[1];
+    }
+    EXPECT_EQ(Count(Log("wrong.log"), " - "), 0) << Log("wrong.log"); // no cycle ran
+}
