@@ -52,9 +52,15 @@ RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Conte
     , m_view(view)
     , m_context(std::move(context))
     , m_referrer(std::make_shared<ReferrerText>())
+    , m_extMessages(std::make_shared<std::atomic<bool>>(false))
 {
     m_channel = UiMessageChannel::Create(
         [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
+    // Without the extended texts the session's progress texts are ignored
+    // entirely; the transferring thread need not wait for the window to say so.
+    m_channel->SetDropFilter([extMessages = m_extMessages](uint32_t message) {
+        return message == WM_STATUS_TEXT && !extMessages->load(std::memory_order_relaxed);
+    });
     m_periodTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_periodTimer, &QTimer::timeout, this, [this] { OnPeriodTimer(); });
     RedirectAddress();
@@ -127,6 +133,7 @@ void RedirectCycle::BeginRun(bool addressesOnly)
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
     m_bCycleBusy = true;
     RedirectAddress(); // the settings may have changed since the last run
+    m_extMessages->store(m_settings.GetExtMessages() == 1);
     // A cancel of an earlier cycle must not fail this one's address service.
     g_transfer.Cancel(false);
     StartAddressWorker();

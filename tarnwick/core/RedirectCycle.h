@@ -124,6 +124,7 @@ private:
     Context m_context;
     std::shared_ptr<UiMessageChannel> m_channel;
     std::shared_ptr<ReferrerText> m_referrer;
+    std::shared_ptr<std::atomic<bool>> m_extMessages; // ExtMessages as the running step sees it
 
     std::shared_ptr<WorkerThreadHandle> m_pAddressThread;
     unsigned m_nPeriodTimerId = 0;

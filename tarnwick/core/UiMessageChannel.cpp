@@ -115,12 +115,18 @@ UiMessageChannel::~UiMessageChannel()
     }
 }
 
+void UiMessageChannel::SetDropFilter(Filter filter)
+{
+    std::lock_guard lock(m_mutex);
+    m_drop = std::move(filter);
+}
+
 intptr_t UiMessageChannel::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     std::shared_ptr<Reply> reply;
     {
         std::lock_guard lock(m_mutex);
-        if (m_closed || !m_receiver)
+        if (m_closed || !m_receiver || (m_drop && m_drop(message)))
             return 0;
         if (QThread::currentThread() == m_receiver->thread()) {
             // Already on the handler's thread (a transfer made there).
@@ -138,7 +144,7 @@ intptr_t UiMessageChannel::SendMessage(uint32_t message, uintptr_t wParam, intpt
 void UiMessageChannel::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     std::lock_guard lock(m_mutex);
-    if (m_closed || !m_receiver)
+    if (m_closed || !m_receiver || (m_drop && m_drop(message)))
         return;
     QCoreApplication::postEvent(m_receiver, new MessageEvent(message, wParam, lParam, nullptr));
 }

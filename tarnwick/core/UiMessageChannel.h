@@ -30,6 +30,11 @@ public:
     intptr_t SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     void PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
 
+    // Messages the handler would ignore anyway can be dropped on the sending
+    // thread, which spares the round trip. The filter runs on any thread.
+    using Filter = std::function<bool(uint32_t message)>;
+    void SetDropFilter(Filter filter);
+
     // On the handler's thread: stops delivery for good.
     void Close();
     bool IsClosed() const;
@@ -45,6 +50,7 @@ private:
     mutable std::mutex m_mutex;
     bool m_closed = false;
     Handler m_handler;
+    Filter m_drop;
     Receiver* m_receiver = nullptr;
 };
 
