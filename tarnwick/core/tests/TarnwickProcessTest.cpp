@@ -167,7 +167,8 @@ class TerminationTest : public TarnwickProcessTest, public ::testing::WithParamI
 
 } // namespace
 
-TEST_P(TerminationTest, SigtermEndsCleanlyAndSaves)
+// A service manager sends SIGTERM, a terminal SIGINT: both end the program alike.
+TEST_P(TerminationTest, SignalEndsCleanlyAndSaves)
 {
     const bool busy = GetParam();
     velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
@@ -180,7 +181,7 @@ TEST_P(TerminationTest, SigtermEndsCleanlyAndSaves)
         ASSERT_TRUE(WaitForLog(kUploaded)) << Log();
 
     const auto start = std::chrono::steady_clock::now();
-    ::kill(headless->pid(), SIGTERM);
+    ::kill(headless->pid(), busy ? SIGTERM : SIGINT);
     ASSERT_TRUE(WaitForExit(*headless, std::chrono::seconds(5))) << Log();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
     EXPECT_TRUE(WIFEXITED(headless->exitStatus())) << headless->exitStatus();
@@ -192,7 +193,7 @@ TEST_P(TerminationTest, SigtermEndsCleanlyAndSaves)
 }
 
 INSTANTIATE_TEST_SUITE_P(Step, TerminationTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "WhileUploading" : "WhileIdle"; });
+                         [](const auto& info) { return info.param ? "SigtermWhileUploading" : "SigintWhileIdle"; });
 
 TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
 {
