@@ -5,6 +5,7 @@
 #include "tarnwick/core/ComponentRegistration.h"
 #include "tarnwick/core/WindowMessages.h"
 #include "tarnwick/core/tests/CycleTestSupport.h"
+#include "tarnwick/dialup/DialSession.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
@@ -433,3 +434,95 @@ TEST_F(RedirectCycleTest, StoredPeriodsOutsideTheRangeStayUsable)
         EXPECT_EQ(cycle.PeriodMilliseconds(), expected) << stored;
     }
 }
+
+namespace {
+
+// The dial's outcome as the dial-up layer would give it (that layer's dialog comes later).
+class ScriptedDialSession : public DialSession
+{
+public:
+    ScriptedDialSession(int result, int& runs, int& hangUps)
+        : m_result(result)
+        , m_runs(runs)
+        , m_hangUps(hangUps)
+    {
+    }
+    int Run(const DialRequest& request) override
+    {
+        EXPECT_EQ(request.entryName, "Provider");
+        EXPECT_EQ(request.password, "Wählen");
+        ++m_runs;
+        return m_result;
+    }
+    bool HangUp() override { return ++m_hangUps > 0; }
+
+private:
+    int m_result;
+    int& m_runs;
+    int& m_hangUps;
+};
+
+struct DialCase
+{
+    const char* name;
+    bool reachable; // the connection check finds the page's server
+    const char* entry; // AutoDialConnection
+    int dialResult; // 0: the default session (no dial-up provider)
+    int runs; // dials expected
+    int hangUps;
+    const char* firstLine; // the start of the first status line
+};
+
+class AutoDialTest : public RedirectCycleTest, public ::testing::WithParamInterface<DialCase>
+{
+};
+
+} // namespace
+
+TEST_P(AutoDialTest, DialsOnlyWhenTheServerCannotBeReachedAndAnEntryIsNamed)
+{
+    const DialCase& c = GetParam();
+    const uint16_t closed = velt::testing::FreeTcpPort();
+    m_settings.SetAutoDial(1);
+    m_settings.SetAutoDialConnection(c.entry);
+    m_settings.SetAutoDialPW("Wählen");
+    if (!c.reachable)
+        m_settings.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm");
+    int runs = 0;
+    int hangUps = 0;
+    std::vector<std::string> dialTexts;
+    RedirectCycle::Context context;
+    if (c.dialResult != 0) {
+        context.dialSessions = [&](const DialStatusSink&) -> std::unique_ptr<DialSession> {
+            return std::make_unique<ScriptedDialSession>(c.dialResult, runs, hangUps);
+        };
+    }
+    context.dialStatus = [&](const std::string& text) { dialTexts.push_back(text); };
+    context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
+    m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+
+    ASSERT_TRUE(Run(true).has_value());
+    EXPECT_EQ(runs, c.runs);
+    EXPECT_EQ(hangUps, c.hangUps);
+    if (*c.firstLine) {
+        ASSERT_FALSE(m_view.Texts().empty());
+        EXPECT_EQ(m_view.Texts().front().rfind(c.firstLine, 0), 0u) << m_view.Joined();
+    } else {
+        EXPECT_TRUE(m_view.Texts().empty()) << m_view.Joined(); // addresses found, nothing to say
+    }
+    if (c.dialResult == 0 && std::string(c.entry) == "Provider") {
+        ASSERT_EQ(dialTexts.size(), 1u); // the dialog's text without a provider
+        EXPECT_EQ(dialTexts[0].rfind("RASAPI32.DLL konnte nicht geladen werden!", 0), 0u);
+    }
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AutoDialTest,
+    ::testing::Values(DialCase {"Reachable", true, "Provider", kDialCancel, 0, 0, ""},
+                      DialCase {"NoEntry", false, "", kDialCancel, 0, 0, "Fehler! Verbindung zum Server 127.0.0.1"},
+                      DialCase {"DialRefused", false, "Provider", kDialCancel, 1, 1,
+                                "Fehler! Verbindung zum Server konnte nicht automatisch aufgebaut werden."},
+                      DialCase {"DialUp", false, "Provider", kDialOk, 1, 0, "Fehler! Verbindung zum Server 127.0.0.1"},
+                      DialCase {"NoProvider", false, "Provider", 0, 0, 0, "Fehler! Verbindung zum Server 127.0.0.1"}),
+    [](const auto& info) { return std::string(info.param.name); });
