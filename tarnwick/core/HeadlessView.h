@@ -7,8 +7,9 @@
 namespace tarnwick {
 
 // The cycle's view without a window: every status line goes to a stream
-// (standard output in the headless mode), one line each, flushed at once so
-// that a service manager's log shows it in time. Labels, fields and the
+// (standard output in the headless mode), one line each (line breaks inside
+// a text become blanks), flushed at once so that a service manager's log
+// shows it in time. Labels, fields and the
 // icon have nothing to show.
 class HeadlessView : public CycleView
 {

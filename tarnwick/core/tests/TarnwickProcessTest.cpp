@@ -111,6 +111,15 @@ protected:
         return true;
     }
 
+    // Every line on standard output is one time-stamped status line.
+    static void ExpectStampedLines(const std::string& log)
+    {
+        std::istringstream lines(log);
+        const std::regex stamped(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d - [^\r]+)");
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    }
+
     static std::string StoredLocalServerName()
     {
         namespace reg = platform::registry;
@@ -152,11 +161,7 @@ TEST_F(TarnwickProcessTest, HeadlessAnswersTheCommandsOfLaterStarts)
     // Quit ends at once, without saving.
     EXPECT_EQ(StoredLocalServerName(), "");
 
-    // Every line on standard output is a time-stamped status line.
-    std::istringstream lines(Log());
-    const std::regex stamped(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d - .+)");
-    for (std::string line; std::getline(lines, line);)
-        EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    ExpectStampedLines(Log());
 }
 
 namespace {
@@ -212,6 +217,7 @@ TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
     Store([&](CRedirectSettings& s) { s.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm"); });
     EXPECT_EQ(Run({"--once"}, "closed.log"), 1) << Log("closed.log");
     EXPECT_EQ(Count(Log("closed.log"), "IP-Adressen konnten nicht ermittelt werden."), 1) << Log("closed.log");
+    ExpectStampedLines(Log("closed.log")); // the component's two-line text stays one status line
 }
 
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)
