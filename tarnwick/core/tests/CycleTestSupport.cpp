@@ -34,6 +34,19 @@ void PumpFor(std::chrono::milliseconds duration)
     PumpUntil([] { return false; }, duration);
 }
 
+bool IsStampedStatusLine(std::string_view line)
+{
+    constexpr std::string_view shape = "00.00.0000 00:00 - ";
+    if (line.size() <= shape.size() || line.find('\r') != std::string_view::npos)
+        return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (shape[i] == '0' ? !digit : line[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
 std::string BuildProgramDirectory()
 {
     const std::string program = TARNWICK_PROGRAM;

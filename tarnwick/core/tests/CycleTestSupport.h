@@ -19,6 +19,9 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 // Lets the event loop run for a while.
 void PumpFor(std::chrono::milliseconds duration);
 
+// "dd.mm.yyyy hh:mm - " and a text without CR: one line of the status list.
+bool IsStampedStatusLine(std::string_view line);
+
 // The program's directory in the build tree, ending in "/": the component
 // module is found from it.
 std::string BuildProgramDirectory();

@@ -1,5 +1,6 @@
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ProductKey.h"
+#include "tarnwick/core/tests/CycleTestSupport.h"
 
 #include "platform/registry/Registry.h"
 #include "testing/ChildProcess.h"
@@ -16,7 +17,6 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -115,9 +115,8 @@ protected:
     static void ExpectStampedLines(const std::string& log)
     {
         std::istringstream lines(log);
-        const std::regex stamped(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d - [^\r]+)");
         for (std::string line; std::getline(lines, line);)
-            EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+            EXPECT_TRUE(tarnwick::test::IsStampedStatusLine(line)) << line;
     }
 
     static std::string StoredLocalServerName()
