@@ -5,22 +5,22 @@
 
 #include <string>
 
-// The built component module, loaded the way the runtime loads it (dlopen),
-// with its four entry points.
+// A component module loaded the way the runtime loads it (dlopen), with its
+// four entry points. Shared by the component's and the runtime's tests.
 class ComponentModule
 {
 public:
     using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
     using PlainFn = HRESULT (*)();
 
-    // The module of this build, or a copy of it at another path.
+    // libcorvanecom.so of this build, or another module (a copy, the test module).
     explicit ComponentModule(const std::string& path = DefaultPath());
     ~ComponentModule();
     ComponentModule(const ComponentModule&) = delete;
     ComponentModule& operator=(const ComponentModule&) = delete;
 
     static std::string DefaultPath();
-    // One module of this build for the whole test program.
+    // One libcorvanecom.so for the whole test program.
     static const ComponentModule& Shared();
     const std::string& Path() const { return m_path; }
 
@@ -29,7 +29,7 @@ public:
     HRESULT Register() const { return m_register(); }
     HRESULT Unregister() const { return m_unregister(); }
 
-    // A new object through the module's class factory.
+    // A new VELTCorvane through the module's class factory.
     ComPtr<IVELTCorvane> Create() const;
 
 private:

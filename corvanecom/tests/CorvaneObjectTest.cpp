@@ -1,44 +1,54 @@
-// The object's identity, defaults, argument checks and error reporting.
-#include "corvanecom/tests/ComponentModule.h"
+// The object's identity, interface layout, defaults, argument checks and error reporting.
+#include "corvanecom/tests/CorvaneTest.h"
 
 #include "corvanecom/CorvaneIds.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComApi.h"
+#include "platform/com/ComStrings.h"
 
-#include "testing/TempHome.h"
-
-#include <gtest/gtest.h>
-
+#include <cstring>
 #include <functional>
 
 namespace {
 
-class CorvaneObject : public ::testing::Test
+// The vtable slot of a virtual member: under the Itanium C++ ABI a pointer to
+// a virtual member holds its vtable byte offset plus one.
+template<typename F>
+size_t SlotOf(F member)
 {
-protected:
-    void SetUp() override
-    {
-        TakeThreadError();
-        m_object = ComponentModule::Shared().Create();
-    }
+    uintptr_t raw[2];
+    std::memcpy(raw, &member, sizeof raw);
+    return (raw[0] - 1) / sizeof(void*);
+}
 
-    std::string Text(HRESULT (IVELTCorvane::*getter)(BSTR*))
-    {
-        BSTR value = nullptr;
-        EXPECT_EQ((m_object.Get()->*getter)(&value), S_OK);
-        EXPECT_NE(value, nullptr); // empty texts are empty BSTRs, never null
-        return TakeText(value);
-    }
-    LONG Number(HRESULT (IVELTCorvane::*getter)(LONG*))
-    {
-        LONG value = -99;
-        EXPECT_EQ((m_object.Get()->*getter)(&value), S_OK);
-        return value;
-    }
+struct SlotCase
+{
+    const char* name;
+    INVOKEKIND kind;
+    size_t slot; // from the C++ interface
+    SHORT params;
+};
 
-    // Error objects look up the class's ProgID: never in the real user's registry.
-    velt::testing::TempHome m_home;
-    ComPtr<IVELTCorvane> m_object;
+// In slot order, as the type library lists them.
+const SlotCase kSlots[] = {
+    {"TestConnect", INVOKE_FUNC, SlotOf(&IVELTCorvane::TestConnect), 2},
+    {"SocketAddress", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_SocketAddress), 1},
+    {"PeerAddress", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_PeerAddress), 1},
+    {"CancelBlockingCall", INVOKE_FUNC, SlotOf(&IVELTCorvane::CancelBlockingCall), 0},
+    {"LastErrorMsg", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_LastErrorMsg), 1},
+    {"TimeoutInSec", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_TimeoutInSec), 1},
+    {"TimeoutInSec", INVOKE_PROPERTYPUT, SlotOf(&IVELTCorvane::put_TimeoutInSec), 1},
+    {"Connect", INVOKE_FUNC, SlotOf(&IVELTCorvane::Connect), 3},
+    {"Disconnect", INVOKE_FUNC, SlotOf(&IVELTCorvane::Disconnect), 0},
+    {"SocketPort", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_SocketPort), 1},
+    {"PeerPort", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_PeerPort), 1},
+    {"SendCmdAndReceive", INVOKE_FUNC, SlotOf(&IVELTCorvane::SendCmdAndReceive), 2},
+    {"Receive", INVOKE_FUNC, SlotOf(&IVELTCorvane::Receive), 2},
+    {"Send", INVOKE_FUNC, SlotOf(&IVELTCorvane::Send), 2},
+    {"DataToReceiveAvailable", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_DataToReceiveAvailable), 1},
+    {"SendHttpRequest", INVOKE_FUNC, SlotOf(&IVELTCorvane::SendHttpRequest), 2},
+    {"ServerAddress", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_ServerAddress), 1},
+    {"ResponseHeaders", INVOKE_PROPERTYGET, SlotOf(&IVELTCorvane::get_ResponseHeaders), 1},
 };
 
 // An outer object for aggregation: holds the inner unknown and answers for it.
@@ -61,7 +71,35 @@ public:
     ULONG m_refs = 1;
 };
 
+using CorvaneObject = CorvaneTest;
+
 } // namespace
+
+TEST(CorvaneInterface, HasTwentyFiveSlotsAndTheTypeLibraryCallsThoseOfTheHeader)
+{
+    EXPECT_EQ(SlotOf(&IVELTCorvane::TestConnect), 7u);
+    EXPECT_EQ(SlotOf(&IVELTCorvane::get_ResponseHeaders), 24u);
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLib(platform::com::AnsiToUtf16(ComponentModule::DefaultPath()).c_str(), library.Put()), S_OK);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(corvane::IID_IVELTCorvane, info.Put()), S_OK);
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    EXPECT_EQ(type->cbSizeVft, 25 * sizeof(void*));
+    ASSERT_EQ(type->cFuncs, std::size(kSlots));
+    info->ReleaseTypeAttr(type);
+    for (UINT i = 0; i < std::size(kSlots); ++i) {
+        FUNCDESC* desc = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(i, &desc), S_OK);
+        BStr name;
+        ASSERT_EQ(info->GetDocumentation(desc->memid, name.Put(), nullptr, nullptr, nullptr), S_OK);
+        EXPECT_EQ(name.ToAnsi(), kSlots[i].name);
+        EXPECT_EQ(desc->invkind, kSlots[i].kind) << kSlots[i].name;
+        EXPECT_EQ(static_cast<size_t>(desc->oVft), kSlots[i].slot * sizeof(void*)) << kSlots[i].name;
+        EXPECT_EQ(desc->cParams, kSlots[i].params) << kSlots[i].name;
+        info->ReleaseFuncDesc(desc);
+    }
+}
 
 TEST_F(CorvaneObject, ANewObjectHasItsDefaults)
 {
@@ -75,33 +113,25 @@ TEST_F(CorvaneObject, ANewObjectHasItsDefaults)
     EXPECT_EQ(Text(&IVELTCorvane::get_ResponseHeaders), "");
 }
 
-struct TimeoutCase
-{
-    LONG value;
-    HRESULT expected;
-};
-
-class CorvaneTimeout : public CorvaneObject, public ::testing::WithParamInterface<TimeoutCase>
+class CorvaneTimeout : public CorvaneTest, public ::testing::WithParamInterface<LONG>
 {
 };
 
 TEST_P(CorvaneTimeout, AcceptsZeroToThirtyAndKeepsTheOldValueOtherwise)
 {
-    const TimeoutCase c = GetParam();
+    const LONG value = GetParam();
+    const bool valid = value >= 0 && value <= 30;
     ASSERT_EQ(m_object->put_TimeoutInSec(7), S_OK);
-    EXPECT_EQ(m_object->put_TimeoutInSec(c.value), c.expected);
-    EXPECT_EQ(Number(&IVELTCorvane::get_TimeoutInSec), c.expected == S_OK ? c.value : 7);
+    EXPECT_EQ(m_object->put_TimeoutInSec(value), valid ? S_OK : E_INVALIDARG);
+    EXPECT_EQ(Number(&IVELTCorvane::get_TimeoutInSec), valid ? value : 7);
     const ThreadError error = TakeThreadError();
-    EXPECT_EQ(error.present, c.expected != S_OK);
+    EXPECT_EQ(error.present, !valid);
     if (error.present) {
         EXPECT_EQ(error.description, "Die Timeout-Angabe muss zwischen 0 und 30 Sekunden liegen!");
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, CorvaneTimeout,
-                         ::testing::Values(TimeoutCase {0, S_OK}, TimeoutCase {30, S_OK}, TimeoutCase {1, S_OK},
-                                           TimeoutCase {31, E_INVALIDARG}, TimeoutCase {-1, E_INVALIDARG},
-                                           TimeoutCase {0x7fffffff, E_INVALIDARG}));
+INSTANTIATE_TEST_SUITE_P(Values, CorvaneTimeout, ::testing::Values(0, 30, 31, -1, 0x7fffffff));
 
 struct ArgumentCase
 {
@@ -111,7 +141,7 @@ struct ArgumentCase
     const char* description; // nullptr: no error object
 };
 
-class CorvaneArguments : public CorvaneObject, public ::testing::WithParamInterface<ArgumentCase>
+class CorvaneArguments : public CorvaneTest, public ::testing::WithParamInterface<ArgumentCase>
 {
 };
 
@@ -144,13 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ArgumentCase {"EmptyHostBeforeBadPort", [](IVELTCorvane* o) { return ConnectTo(o, "", 0); }, E_INVALIDARG,
                       "Hostadresse wurde nicht angegeben!"},
-        ArgumentCase {"NullHost", [](IVELTCorvane* o) { return o->Connect(nullptr, 80, &g_ok); }, E_INVALIDARG,
-                      "Hostadresse wurde nicht angegeben!"},
         ArgumentCase {"PortZero", [](IVELTCorvane* o) { return ConnectTo(o, "127.0.0.1", 0); }, E_INVALIDARG,
                       "Port ist ungültig!"},
         ArgumentCase {"Port65536", [](IVELTCorvane* o) { return ConnectTo(o, "127.0.0.1", 65536); }, E_INVALIDARG,
-                      "Port ist ungültig!"},
-        ArgumentCase {"NegativePort", [](IVELTCorvane* o) { return ConnectTo(o, "127.0.0.1", -80); }, E_INVALIDARG,
                       "Port ist ungültig!"},
         ArgumentCase {"SendEmpty", [](IVELTCorvane* o) { return o->Send(BStr::FromAnsi("").Get(), &g_ok); },
                       E_INVALIDARG, "Kommando wurde nicht angegeben!"},
@@ -225,15 +251,11 @@ TEST_F(CorvaneObject, AnswersItsInterfacesAndNoOthers)
         EXPECT_EQ(itf, nullptr);
     }
     EXPECT_EQ(m_object->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-}
 
-TEST_F(CorvaneObject, SupportsErrorInfoOnlyForItsOwnInterface)
-{
     ComPtr<ISupportErrorInfo> support;
     ASSERT_EQ(m_object.As(IID_ISupportErrorInfo, &support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(corvane::IID_IVELTCorvane), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_NULL), S_FALSE);
 }
 
 TEST_F(CorvaneObject, DeclaresEventsButOffersNoConnectionPoint)
@@ -243,16 +265,12 @@ TEST_F(CorvaneObject, DeclaresEventsButOffersNoConnectionPoint)
     IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
     EXPECT_EQ(container->FindConnectionPoint(corvane::DIID__IVELTCorvaneEvents, &point), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(point, nullptr);
-    EXPECT_EQ(container->FindConnectionPoint(IID_IUnknown, nullptr), E_POINTER);
-
     ComPtr<IEnumConnectionPoints> points;
     ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
     IConnectionPoint* next = nullptr;
     ULONG fetched = 99;
     EXPECT_EQ(points->Next(1, &next, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
-    EXPECT_EQ(points->Skip(1), S_FALSE);
-    EXPECT_EQ(points->Reset(), S_OK);
     ComPtr<IEnumConnectionPoints> copy;
     ASSERT_EQ(points->Clone(copy.Put()), S_OK);
     EXPECT_EQ(copy->Next(1, &next, nullptr), S_FALSE);

@@ -1,7 +1,9 @@
-#include "TestModule.h"
-#include "corvanecom/host/tests/modules/TestObjectIds.h"
+// The runtime's type libraries over the record embedded in a module (here the
+// real component's): description, name lookup, registration and loading.
+#include "corvanecom/CorvaneIds.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ClassRegistry.h"
+#include "platform/com/ComApi.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/ComStrings.h"
 #include "testing/FreeTcpPort.h"
@@ -12,11 +14,13 @@
 #include <filesystem>
 
 using namespace platform::com;
+using corvane::IID_IVELTCorvane;
+using corvane::LIBID_CORVANECOMLib;
 
 namespace {
 
-const std::string kLibKey = "TypeLib\\" + GuidToString(LIBID_TestObjectLib);
-const std::string kInterfaceKey = "Interface\\" + GuidToString(IID_ITestObject);
+const std::string kLibKey = "TypeLib\\" + GuidToString(LIBID_CORVANECOMLib);
+const std::string kInterfaceKey = "Interface\\" + GuidToString(IID_IVELTCorvane);
 
 ComPtr<ITypeLib> Load(const std::string& path, HRESULT expected = S_OK)
 {
@@ -25,20 +29,20 @@ ComPtr<ITypeLib> Load(const std::string& path, HRESULT expected = S_OK)
     return library;
 }
 
-ComPtr<ITypeInfo> InterfaceInfo(ITypeLib* library)
+std::string NameOf(ITypeInfo* info)
 {
-    ComPtr<ITypeInfo> info;
-    EXPECT_EQ(library->GetTypeInfoOfGuid(IID_ITestObject, info.Put()), S_OK);
-    return info;
+    BStr name;
+    EXPECT_EQ(info->GetDocumentation(-1, name.Put(), nullptr, nullptr, nullptr), S_OK);
+    return name.ToAnsi();
 }
 
 TEST(ComTypeLib, DescribesTheLibraryAndItsTypes)
 {
-    ComPtr<ITypeLib> library = Load(TEST_OBJECT_MODULE);
+    ComPtr<ITypeLib> library = Load(CORVANE_MODULE);
     ASSERT_TRUE(library);
     TLIBATTR* attr = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
-    EXPECT_TRUE(attr->guid == LIBID_TestObjectLib);
+    EXPECT_TRUE(attr->guid == LIBID_CORVANECOMLib);
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     EXPECT_EQ(attr->syskind, SYS_WIN64);
@@ -46,138 +50,85 @@ TEST(ComTypeLib, DescribesTheLibraryAndItsTypes)
     BStr name;
     BStr doc;
     ASSERT_EQ(library->GetDocumentation(-1, name.Put(), doc.Put(), nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.ToAnsi(), "TestObjectLib");
-    EXPECT_EQ(doc.ToAnsi(), "TestObject 1.0 Typbibliothek");
-    ASSERT_EQ(library->GetTypeInfoCount(), 2u);
+    EXPECT_EQ(name.ToAnsi(), "CORVANECOMLib");
+    EXPECT_EQ(doc.ToAnsi(), "CorvaneCom 1.0 Typbibliothek");
+    ASSERT_EQ(library->GetTypeInfoCount(), 3u);
     TYPEKIND kind {};
-    EXPECT_EQ(library->GetTypeInfoType(1, &kind), S_OK);
+    EXPECT_EQ(library->GetTypeInfoType(2, &kind), S_OK);
     EXPECT_EQ(kind, TKIND_COCLASS);
-    EXPECT_EQ(library->GetTypeInfoType(2, &kind), TYPE_E_ELEMENTNOTFOUND);
-
-    ComPtr<ITypeInfo> info = InterfaceInfo(library.Get());
-    TYPEATTR* type = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
-    EXPECT_EQ(type->typekind, TKIND_INTERFACE);
-    EXPECT_EQ(type->cFuncs, 12);
-    EXPECT_EQ(type->cbSizeVft, 19 * sizeof(void*));
-    EXPECT_TRUE(type->wTypeFlags & TYPEFLAG_FDUAL);
-    info->ReleaseTypeAttr(type);
+    EXPECT_EQ(library->GetTypeInfoType(3, &kind), TYPE_E_ELEMENTNOTFOUND);
 
     // The dual interface derives from the standard IDispatch.
-    HREFTYPE base = 0;
-    ASSERT_EQ(info->GetRefTypeOfImplType(0, &base), S_OK);
-    ComPtr<ITypeInfo> dispatch;
-    ASSERT_EQ(info->GetRefTypeInfo(base, dispatch.Put()), S_OK);
-    ASSERT_EQ(dispatch->GetDocumentation(-1, name.Put(), nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.ToAnsi(), "IDispatch");
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IVELTCorvane, info.Put()), S_OK);
+    HREFTYPE ref = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
+    ComPtr<ITypeInfo> base;
+    ASSERT_EQ(info->GetRefTypeInfo(ref, base.Put()), S_OK);
+    EXPECT_EQ(NameOf(base.Get()), "IDispatch");
 
-    // The class names its default interface.
+    // The class names its default interface and its event source.
     ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfo(1, coclass.Put()), S_OK);
-    INT flags = 0;
-    ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
-    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-    HREFTYPE implemented = 0;
-    ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &implemented), S_OK);
-    ComPtr<ITypeInfo> implementedInfo;
-    ASSERT_EQ(coclass->GetRefTypeInfo(implemented, implementedInfo.Put()), S_OK);
-    ASSERT_EQ(implementedInfo->GetDocumentation(-1, name.Put(), doc.Put(), nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.ToAnsi(), "ITestObject");
-    EXPECT_EQ(doc.ToAnsi(), "ITestObject-Schnittstelle");
-}
-
-struct FuncCase
-{
-    UINT index;
-    const char* name;
-    MEMBERID memid;
-    INVOKEKIND invkind;
-    size_t slot;
-    SHORT params;
-    VARTYPE lastParam; // VT_PTR | pointee for pointers
-};
-
-class ComFuncDesc : public ::testing::TestWithParam<FuncCase>
-{
-};
-
-TEST_P(ComFuncDesc, GivesSlotKindAndParameterTypes)
-{
-    ComPtr<ITypeLib> library = Load(TEST_OBJECT_MODULE);
-    ComPtr<ITypeInfo> info = InterfaceInfo(library.Get());
-    const FuncCase& c = GetParam();
-    FUNCDESC* desc = nullptr;
-    ASSERT_EQ(info->GetFuncDesc(c.index, &desc), S_OK);
-    EXPECT_EQ(desc->memid, c.memid);
-    EXPECT_EQ(desc->invkind, c.invkind);
-    EXPECT_EQ(desc->oVft, static_cast<SHORT>(c.slot * sizeof(void*)));
-    EXPECT_EQ(desc->callconv, CC_STDCALL);
-    EXPECT_EQ(desc->elemdescFunc.tdesc.vt, VT_HRESULT);
-    ASSERT_EQ(desc->cParams, c.params);
-    if (c.params > 0) {
-        const TYPEDESC& last = desc->lprgelemdescParam[c.params - 1].tdesc;
-        const VARTYPE actual = last.vt == VT_PTR ? static_cast<VARTYPE>(last.lptdesc->vt | VT_BYREF) : last.vt;
-        EXPECT_EQ(actual, c.lastParam);
+    ASSERT_EQ(library->GetTypeInfo(2, coclass.Put()), S_OK);
+    const std::pair<const char*, INT> implemented[] = {
+        {"IVELTCorvane", IMPLTYPEFLAG_FDEFAULT}, {"_IVELTCorvaneEvents", IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE}};
+    for (UINT i = 0; i < 2; ++i) {
+        INT flags = 0;
+        ASSERT_EQ(coclass->GetImplTypeFlags(i, &flags), S_OK);
+        EXPECT_EQ(flags, implemented[i].second);
+        ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
+        ComPtr<ITypeInfo> target;
+        ASSERT_EQ(coclass->GetRefTypeInfo(ref, target.Put()), S_OK);
+        EXPECT_EQ(NameOf(target.Get()), implemented[i].first);
     }
-    info->ReleaseFuncDesc(desc);
-    BStr name;
-    ASSERT_EQ(info->GetDocumentation(c.memid, name.Put(), nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(name.ToAnsi(), c.name);
 }
-
-INSTANTIATE_TEST_SUITE_P(Members, ComFuncDesc,
-                         ::testing::Values(FuncCase {0, "Join", 1, INVOKE_FUNC, 7, 3, VT_BSTR | VT_BYREF},
-                                           FuncCase {3, "Value", 3, INVOKE_PROPERTYPUT, 10, 1, VT_I4},
-                                           FuncCase {6, "Twice", 5, INVOKE_FUNC, 13, 2, VT_BSTR | VT_BYREF},
-                                           FuncCase {7, "Negate", 6, INVOKE_FUNC, 14, 2, VT_BOOL | VT_BYREF},
-                                           FuncCase {9, "Self", 8, INVOKE_FUNC, 16, 1, VT_DISPATCH | VT_BYREF},
-                                           FuncCase {11, "Sum8", 10, INVOKE_FUNC, 18, 9, VT_I4 | VT_BYREF}));
 
 TEST(ComTypeLib, NamesResolveIgnoringCaseAndUnknownNamesAreReported)
 {
-    ComPtr<ITypeLib> library = Load(TEST_OBJECT_MODULE);
-    ComPtr<ITypeInfo> info = InterfaceInfo(library.Get());
-    std::u16string add = u"aDD";
-    std::u16string lb = u"LB";
-    std::u16string la = u"la";
-    LPOLESTR names[] = {add.data(), lb.data(), la.data()};
+    ComPtr<ITypeLib> library = Load(CORVANE_MODULE);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IVELTCorvane, info.Put()), S_OK);
+    std::u16string connect = u"cONNECT";
+    std::u16string port = u"LHOSTPORT";
+    std::u16string host = u"bstrhostaddress";
+    LPOLESTR names[] = {connect.data(), port.data(), host.data()};
     MEMBERID ids[3] = {};
     ASSERT_EQ(info->GetIDsOfNames(names, 3, ids), S_OK);
-    EXPECT_EQ(ids[0], 2);
+    EXPECT_EQ(ids[0], 7);
     EXPECT_EQ(ids[1], 1);
     EXPECT_EQ(ids[2], 0);
 
-    std::u16string wrong = u"lZ";
+    std::u16string wrong = u"lPort";
     names[1] = wrong.data();
     EXPECT_EQ(info->GetIDsOfNames(names, 2, ids), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(ids[0], 2);
+    EXPECT_EQ(ids[0], 7);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-    std::u16string missing = u"Subtract";
+    std::u16string missing = u"Frobnicate";
     names[0] = missing.data();
     EXPECT_EQ(info->GetIDsOfNames(names, 1, ids), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(ids[0], DISPID_UNKNOWN);
 
     BSTR got[4] = {};
     UINT count = 0;
-    ASSERT_EQ(info->GetNames(2, got, 4, &count), S_OK);
+    ASSERT_EQ(info->GetNames(7, got, 4, &count), S_OK);
     ASSERT_EQ(count, 4u);
-    EXPECT_EQ(BstrToAnsi(got[0]), "Add");
-    EXPECT_EQ(BstrToAnsi(got[3]), "plSum");
+    EXPECT_EQ(BstrToAnsi(got[0]), "Connect");
+    EXPECT_EQ(BstrToAnsi(got[3]), "bOk");
     for (BSTR b : got)
         SysFreeString(b);
 
-    std::u16string probe = u"itestobject";
+    std::u16string probe = u"ivelTcorvane";
     BOOL found = 0;
     ASSERT_EQ(library->IsName(probe.data(), 0, &found), S_OK);
     EXPECT_TRUE(found);
-    EXPECT_EQ(probe, u"ITestObject") << "IsName gives back the library's spelling";
+    EXPECT_EQ(probe, u"IVELTCorvane") << "IsName gives back the library's spelling";
 }
 
 class ComTypeLibRegistration : public ::testing::Test
 {
 protected:
     velt::testing::TempHome m_home;
-    const std::string m_path = std::filesystem::canonical(TEST_OBJECT_MODULE).string();
+    const std::string m_path = std::filesystem::canonical(CORVANE_MODULE).string();
     const std::string m_helpDir = std::filesystem::path(m_path).parent_path().string() + "/";
 
     void Register()
@@ -191,12 +142,12 @@ TEST_F(ComTypeLibRegistration, WritesTheLibraryAndItsInterfacesAndRemovesThemAga
 {
     Register();
     Register(); // twice leaves one set of entries
-    EXPECT_EQ(ReadDefaultValue(kLibKey + "\\1.0"), "TestObject 1.0 Typbibliothek");
+    EXPECT_EQ(ReadDefaultValue(kLibKey + "\\1.0"), "CorvaneCom 1.0 Typbibliothek");
     EXPECT_EQ(ReadDefaultValue(kLibKey + "\\1.0\\0\\linux64"), m_path);
     EXPECT_EQ(ReadDefaultValue(kLibKey + "\\1.0\\FLAGS"), "0");
     EXPECT_EQ(ReadDefaultValue(kLibKey + "\\1.0\\HELPDIR"), m_helpDir);
-    EXPECT_EQ(ReadDefaultValue(kInterfaceKey), "ITestObject");
-    EXPECT_EQ(ReadDefaultValue(kInterfaceKey + "\\TypeLib"), GuidToString(LIBID_TestObjectLib));
+    EXPECT_EQ(ReadDefaultValue(kInterfaceKey), "IVELTCorvane");
+    EXPECT_EQ(ReadDefaultValue(kInterfaceKey + "\\TypeLib"), GuidToString(LIBID_CORVANECOMLib));
     EXPECT_EQ(ReadNamedValue(kInterfaceKey + "\\TypeLib", "Version"), "1.0");
     EXPECT_EQ(ReadDefaultValue(kInterfaceKey + "\\ProxyStubClsid32"), "{00020424-0000-0000-C000-000000000046}");
 
@@ -205,80 +156,73 @@ TEST_F(ComTypeLibRegistration, WritesTheLibraryAndItsInterfacesAndRemovesThemAga
     WriteDefaultValue(foreign + "\\TypeLib", "{11111111-2222-3333-4444-666666666666}");
     WriteNamedValue(foreign + "\\TypeLib", "Version", "1.0");
 
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_TestObjectLib, 1, 0, 0, SYS_WIN64), S_OK);
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_CORVANECOMLib, 1, 0, 0, SYS_WIN64), S_OK);
     EXPECT_FALSE(ReadDefaultValue(kLibKey + "\\1.0"));
     EXPECT_FALSE(ReadDefaultValue(kInterfaceKey));
     EXPECT_TRUE(ReadDefaultValue(foreign + "\\TypeLib"));
     ComPtr<ITypeLib> library;
-    EXPECT_EQ(LoadRegTypeLib(LIBID_TestObjectLib, 1, 0, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(UnRegisterTypeLib(LIBID_TestObjectLib, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_CORVANECOMLib, 1, 0, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(UnRegisterTypeLib(LIBID_CORVANECOMLib, 1, 0, 0, SYS_WIN64), TYPE_E_REGISTRYACCESS);
 }
 
 TEST_F(ComTypeLibRegistration, LoadsTheRegisteredLibraryByIdentity)
 {
     Register();
     BStr path;
-    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_TestObjectLib, 1, 0, 0x0407, path.Put()), S_OK)
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_CORVANECOMLib, 1, 0, 0x0407, path.Put()), S_OK)
         << "a German locale finds the neutral registration";
     EXPECT_EQ(path.ToAnsi(), m_path);
     ComPtr<ITypeLib> library;
-    ASSERT_EQ(LoadRegTypeLib(LIBID_TestObjectLib, 1, 0, 0, library.Put()), S_OK);
-    EXPECT_EQ(library->GetTypeInfoCount(), 2u);
-    EXPECT_EQ(LoadRegTypeLib(LIBID_TestObjectLib, 2, 0, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(LoadRegTypeLib(LIBID_TestObjectLib, 1, 1, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
-}
+    ASSERT_EQ(LoadRegTypeLib(LIBID_CORVANECOMLib, 1, 0, 0, library.Put()), S_OK);
+    EXPECT_EQ(library->GetTypeInfoCount(), 3u);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_CORVANECOMLib, 2, 0, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_CORVANECOMLib, 1, 1, 0, library.Put()), TYPE_E_LIBNOTREGISTERED);
 
-TEST_F(ComTypeLibRegistration, ARegisteredPathThatIsGoneFailsToLoad)
-{
+    // A registered path that is gone fails to load.
     WriteDefaultValue(kLibKey + "\\1.0\\0\\linux64", (m_home.home() / "weg.so").string());
-    ComPtr<ITypeLib> library;
-    EXPECT_EQ(LoadRegTypeLib(LIBID_TestObjectLib, 1, 0, 0, library.Put()), TYPE_E_CANTLOADLIBRARY);
+    EXPECT_EQ(LoadRegTypeLib(LIBID_CORVANECOMLib, 1, 0, 0, library.Put()), TYPE_E_CANTLOADLIBRARY);
     EXPECT_FALSE(library);
 }
 
-TEST_F(ComTypeLibRegistration, AStandAloneTlbFileIsAModuleWithTheRecord)
-{
-    const std::string tlb = (m_home.home() / "testobject.tlb").string();
-    std::filesystem::copy_file(TEST_OBJECT_MODULE, tlb);
-    ComPtr<ITypeLib> library = Load(tlb);
-    ASSERT_TRUE(library);
-    EXPECT_EQ(library->GetTypeInfoCount(), 2u);
-}
-
-struct LoadFailure
+struct LoadCase
 {
     const char* name;
     std::string (*path)(const std::filesystem::path& dir);
     HRESULT expected;
 };
 
-class ComTypeLibLoadFailure : public ::testing::TestWithParam<LoadFailure>
+class ComTypeLibLoad : public ::testing::TestWithParam<LoadCase>
 {
 protected:
     velt::testing::TempHome m_home;
 };
 
-TEST_P(ComTypeLibLoadFailure, IsReportedWithoutALibrary)
+TEST_P(ComTypeLibLoad, GivesTheLibraryOrACleanError)
 {
     ComPtr<ITypeLib> library = Load(GetParam().path(m_home.home()), GetParam().expected);
-    EXPECT_FALSE(library);
+    EXPECT_EQ(static_cast<bool>(library), GetParam().expected == S_OK);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Files, ComTypeLibLoadFailure,
+    Files, ComTypeLibLoad,
     ::testing::Values(
-        LoadFailure {"Missing", [](const auto& dir) { return (dir / "fehlt.tlb").string(); }, TYPE_E_CANTLOADLIBRARY},
-        LoadFailure {"Directory", [](const auto& dir) { return dir.string(); }, TYPE_E_CANTLOADLIBRARY},
-        LoadFailure {"Empty", [](const auto&) { return std::string(); }, TYPE_E_CANTLOADLIBRARY},
-        LoadFailure {"TextFile",
-                     [](const auto& dir) {
-                         velt::testing::WriteTextFile((dir / "text.tlb").string(), std::string(5000, 'x'));
-                         return (dir / "text.tlb").string();
-                     },
-                     TYPE_E_CANTLOADLIBRARY},
-        LoadFailure {"ModuleWithoutLibrary", [](const auto&) { return std::string(PLATFORM_LIBRARY); },
-                     TYPE_E_CANTLOADLIBRARY},
-        LoadFailure {"DamagedRecord", [](const auto&) { return std::string(BAD_TYPELIB_MODULE); }, TYPE_E_INVDATAREAD}),
+        // A stand-alone .tlb file is a module with the record.
+        LoadCase {"TlbFile",
+                  [](const auto& dir) {
+                      std::filesystem::copy_file(CORVANE_MODULE, dir / "corvane.tlb");
+                      return (dir / "corvane.tlb").string();
+                  },
+                  S_OK},
+        LoadCase {"Missing", [](const auto& dir) { return (dir / "fehlt.tlb").string(); }, TYPE_E_CANTLOADLIBRARY},
+        LoadCase {"TextFile",
+                  [](const auto& dir) {
+                      velt::testing::WriteTextFile((dir / "text.tlb").string(), std::string(5000, 'x'));
+                      return (dir / "text.tlb").string();
+                  },
+                  TYPE_E_CANTLOADLIBRARY},
+        LoadCase {"ModuleWithoutLibrary", [](const auto&) { return std::string(PLATFORM_LIBRARY); },
+                  TYPE_E_CANTLOADLIBRARY},
+        LoadCase {"DamagedRecord", [](const auto&) { return std::string(BAD_TYPELIB_MODULE); }, TYPE_E_INVDATAREAD}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-// Runs a program to its end and keeps what it wrote, for tests of command-line programs.
+// What a program run to its end wrote, for tests of command-line programs.
 struct ProcessRun
 {
     int exitCode = -1; // -1 when it had to be killed or did not start
@@ -11,6 +11,6 @@ struct ProcessRun
     std::string err;
 };
 
-// The child inherits the environment; it is killed by its pid when it runs
-// longer than timeoutMs.
+// Runs argv[0] with the inherited environment; it is killed by its pid when
+// it runs longer than timeoutMs.
 ProcessRun RunProgram(const std::vector<std::string>& argv, int timeoutMs = 30000);

@@ -2,15 +2,18 @@
 
 #include "platform/com/ComApi.h"
 
+#include <dlfcn.h>
 #include <string>
 #include <thread>
 
-// Calls an entry point of a component module the way regsvr32 would (load,
-// call, unload): "DllRegisterServer" or "DllUnregisterServer".
-HRESULT CallModuleEntry(const std::string& modulePath, const char* entry);
-
 // True while the module is loaded into the process.
-bool IsModuleLoaded(const std::string& modulePath);
+inline bool IsModuleLoaded(const std::string& modulePath)
+{
+    void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (module)
+        dlclose(module);
+    return module != nullptr;
+}
 
 // Runs the body on a fresh thread inside a single-threaded apartment, so
 // apartments and error objects never leak between tests.

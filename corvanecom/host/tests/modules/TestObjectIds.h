@@ -2,24 +2,20 @@
 
 #include "platform/com/ComInterfaces.h"
 
-// Identities and interface of the test component that the runtime tests
-// activate: a dual interface with one member for every parameter kind.
+// Identities and interface of the test component for the late-binding tests:
+// a dual interface with one member for every parameter kind.
 inline constexpr CLSID CLSID_TestObject
     = {0x0E5A5F1B, 0x7C1D, 0x4B8E, {0x9A, 0x61, 0x3C, 0x2D, 0x4E, 0x5F, 0x60, 0x71}};
 inline constexpr IID IID_ITestObject = {0x0E5A5F1C, 0x7C1D, 0x4B8E, {0x9A, 0x61, 0x3C, 0x2D, 0x4E, 0x5F, 0x60, 0x71}};
 inline constexpr GUID LIBID_TestObjectLib
     = {0x0E5A5F1D, 0x7C1D, 0x4B8E, {0x9A, 0x61, 0x3C, 0x2D, 0x4E, 0x5F, 0x60, 0x71}};
-inline constexpr const char* kTestProgId = "VELT.TestObject.1";
-inline constexpr const char* kTestIndependentProgId = "VELT.TestObject";
 
-// Slots 7-18; 19 in all.
+// Slots 7-16; 17 in all.
 struct ITestObject : IDispatch
 {
-    // The text lCount times; a negative count fails with an error object.
+    // The text lCount times.
     virtual HRESULT STDMETHODCALLTYPE Join(BSTR bstrText, LONG lCount, BSTR* pResult) = 0;
     virtual HRESULT STDMETHODCALLTYPE Add(LONG lA, LONG lB, LONG* plSum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Value(LONG* pVal) = 0;
-    virtual HRESULT STDMETHODCALLTYPE put_Value(LONG newVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* pVal) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Name(BSTR newVal) = 0;
     // [in, out] both: doubles the number and the text.
