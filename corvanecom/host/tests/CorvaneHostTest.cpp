@@ -89,13 +89,6 @@ TEST_F(CorvaneHost, AFailedCallPrintsTheComponentsGermanDescriptionAndStops)
                   + " konnte nicht hergestellt werden!\r\n" + platform::FormatSystemMessage(10061) + "\n");
 }
 
-TEST_F(CorvaneHost, ARefusedPropertyValueIsACallFailure)
-{
-    const ProcessRun run = Corvane({"TimeoutInSec=31"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "Die Timeout-Angabe muss zwischen 0 und 30 Sekunden liegen!\n");
-}
-
 struct UsageCase
 {
     const char* name;
