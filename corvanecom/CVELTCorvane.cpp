@@ -27,6 +27,22 @@ CTypeInfoHolder& DispatchTypeInfo()
     return holder;
 }
 
+// Late binding runs through the registered type library; only IID_NULL is a
+// valid interface there.
+template<typename Use>
+HRESULT WithDispatchTypeInfo(REFIID riid, LCID lcid, Use&& use)
+{
+    if (riid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = DispatchTypeInfo().GetTypeInfo(lcid, &info);
+    if (FAILED(hr))
+        return hr;
+    const HRESULT result = use(info);
+    info->Release();
+    return result;
+}
+
 bool StartsWithHttpScheme(const std::string& url)
 {
     static constexpr char kScheme[] = "http://";
@@ -174,30 +190,17 @@ HRESULT CVELTCorvane::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo)
 
 HRESULT CVELTCorvane::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId)
 {
-    if (riid != IID_NULL)
-        return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = DispatchTypeInfo().GetTypeInfo(lcid, &info);
-    if (FAILED(hr))
-        return hr;
-    const HRESULT result = DispGetIDsOfNames(info, rgszNames, cNames, rgDispId);
-    info->Release();
-    return result;
+    return WithDispatchTypeInfo(riid, lcid,
+                                [&](ITypeInfo* info) { return DispGetIDsOfNames(info, rgszNames, cNames, rgDispId); });
 }
 
 HRESULT CVELTCorvane::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                              VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
-    if (riid != IID_NULL)
-        return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = DispatchTypeInfo().GetTypeInfo(lcid, &info);
-    if (FAILED(hr))
-        return hr;
-    const HRESULT result = DispInvoke(static_cast<IVELTCorvane*>(this), info, dispIdMember, wFlags, pDispParams,
-                                      pVarResult, pExcepInfo, puArgErr);
-    info->Release();
-    return result;
+    return WithDispatchTypeInfo(riid, lcid, [&](ITypeInfo* info) {
+        return DispInvoke(static_cast<IVELTCorvane*>(this), info, dispIdMember, wFlags, pDispParams, pVarResult,
+                          pExcepInfo, puArgErr);
+    });
 }
 
 // ---- helpers ----
@@ -221,16 +224,12 @@ HRESULT CVELTCorvane::ReturnText(const std::string& text, BSTR* out)
 
 HRESULT CVELTCorvane::get_SocketAddress(BSTR* pVal)
 {
-    if (!pVal)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT { return ReturnText(m_socket.SocketAddress(), pVal); });
+    return GetText(pVal, [&] { return m_socket.SocketAddress(); });
 }
 
 HRESULT CVELTCorvane::get_PeerAddress(BSTR* pVal)
 {
-    if (!pVal)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT { return ReturnText(m_socket.PeerAddress(), pVal); });
+    return GetText(pVal, [&] { return m_socket.PeerAddress(); });
 }
 
 HRESULT CVELTCorvane::get_SocketPort(LONG* pVal)
@@ -259,9 +258,7 @@ HRESULT CVELTCorvane::get_DataToReceiveAvailable(LONG* pVal)
 
 HRESULT CVELTCorvane::get_LastErrorMsg(BSTR* pVal)
 {
-    if (!pVal)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT { return ReturnText(m_socket.GetLastErrorText(), pVal); });
+    return GetText(pVal, [&] { return m_socket.GetLastErrorText(); });
 }
 
 HRESULT CVELTCorvane::get_TimeoutInSec(LONG* pVal)
@@ -284,16 +281,12 @@ HRESULT CVELTCorvane::put_TimeoutInSec(LONG newVal)
 
 HRESULT CVELTCorvane::get_ServerAddress(BSTR* pVal)
 {
-    if (!pVal)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT { return ReturnText(m_strServerAddress, pVal); });
+    return GetText(pVal, [&] { return m_strServerAddress; });
 }
 
 HRESULT CVELTCorvane::get_ResponseHeaders(BSTR* pVal)
 {
-    if (!pVal)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT { return ReturnText(m_strResponseHeaders, pVal); });
+    return GetText(pVal, [&] { return m_strResponseHeaders; });
 }
 
 // ---- socket channel ----
@@ -306,9 +299,7 @@ HRESULT CVELTCorvane::CancelBlockingCall()
 
 HRESULT CVELTCorvane::Connect(BSTR bstrHostAddress, LONG lHostPort, LONG* bOk)
 {
-    if (!bOk)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT {
+    return Guarded(bOk, [&]() -> HRESULT {
         const std::string host = BstrToAnsi(bstrHostAddress);
         if (host.empty())
             return Fail(E_INVALIDARG, msg::kNoHost);
@@ -330,9 +321,7 @@ HRESULT CVELTCorvane::Disconnect()
 
 HRESULT CVELTCorvane::Send(BSTR bstrCmd, LONG* bOk)
 {
-    if (!bOk)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT {
+    return Guarded(bOk, [&]() -> HRESULT {
         const std::string command = BstrToAnsi(bstrCmd);
         if (command.empty())
             return Fail(E_INVALIDARG, msg::kNoCommand);
@@ -345,9 +334,7 @@ HRESULT CVELTCorvane::Send(BSTR bstrCmd, LONG* bOk)
 
 HRESULT CVELTCorvane::Receive(LONG lMaxMsgSizeInKB, BSTR* bstrResponse)
 {
-    if (!bstrResponse)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT {
+    return Guarded(bstrResponse, [&]() -> HRESULT {
         if (lMaxMsgSizeInKB < 1 || lMaxMsgSizeInKB > 32768)
             return Fail(E_INVALIDARG, msg::kReceiveSizeRange);
         std::string answer;
@@ -359,9 +346,7 @@ HRESULT CVELTCorvane::Receive(LONG lMaxMsgSizeInKB, BSTR* bstrResponse)
 
 HRESULT CVELTCorvane::SendCmdAndReceive(BSTR bstrCmd, BSTR* bstrResponse)
 {
-    if (!bstrResponse)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT {
+    return Guarded(bstrResponse, [&]() -> HRESULT {
         const std::string command = BstrToAnsi(bstrCmd);
         if (command.empty())
             return Fail(E_INVALIDARG, msg::kNoCommand);
@@ -376,9 +361,7 @@ HRESULT CVELTCorvane::SendCmdAndReceive(BSTR bstrCmd, BSTR* bstrResponse)
 
 HRESULT CVELTCorvane::TestConnect(BSTR bstrUrl, LONG* bOk)
 {
-    if (!bOk)
-        return E_POINTER;
-    return ComGuard([&]() -> HRESULT {
+    return Guarded(bOk, [&]() -> HRESULT {
         const std::string url = BstrToAnsi(bstrUrl);
         if (url.empty())
             return Fail(E_INVALIDARG, msg::kNoServer);

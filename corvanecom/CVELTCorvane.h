@@ -1,6 +1,7 @@
 #pragma once
 
 #include "corvanecom/CTimeoutSocket.h"
+#include "corvanecom/ComGuard.h"
 #include "corvanecom/IVELTCorvane.h"
 
 #include <string>
@@ -78,6 +79,21 @@ private:
     // Fails with the message, as every operation does: error object plus HRESULT.
     static HRESULT Fail(HRESULT hr, const std::string& message);
     static HRESULT ReturnText(const std::string& text, BSTR* out);
+    // The shape of every operation with an out parameter: a null pointer is
+    // E_POINTER, the body runs under ComGuard.
+    template<typename Out, typename Body>
+    static HRESULT Guarded(Out* out, Body&& body)
+    {
+        if (!out)
+            return E_POINTER;
+        return ComGuard(body);
+    }
+    // A text property: text() runs under the guard, its result becomes a new BSTR.
+    template<typename Text>
+    static HRESULT GetText(BSTR* out, Text&& text)
+    {
+        return Guarded(out, [&]() -> HRESULT { return ReturnText(text(), out); });
+    }
 
     InnerUnknown m_inner;
     IUnknown* m_pOuter; // the controlling unknown: the aggregate's outer object or m_inner
