@@ -48,6 +48,16 @@ LSTATUS Guarded(Body body)
     }
 }
 
+// Opening and creating clear the caller's handle first: a failure leaves none.
+template<typename Body>
+LSTATUS GuardedOpen(HKEY* out, Body body)
+{
+    if (out == nullptr)
+        return kInvalidParameter;
+    *out = nullptr;
+    return Guarded(body);
+}
+
 std::shared_ptr<HiveFile> HiveFor(Root root)
 {
     std::string path = HivePath(root);
@@ -60,6 +70,15 @@ std::shared_ptr<HiveFile> HiveFor(Root root)
 KeyHandle* Lookup(HKEY key)
 {
     return key != nullptr && g_handles.count(key) != 0 ? key : nullptr;
+}
+
+// The handle behind key when it may be written through.
+LSTATUS WritableHandle(HKEY key, KeyHandle** out)
+{
+    *out = Lookup(key);
+    if (*out == nullptr)
+        return kInvalidHandle;
+    return (*out)->access == Access::Full ? kSuccess : kAccessDenied;
 }
 
 bool ValidKeyName(std::string_view name)
@@ -168,13 +187,31 @@ LSTATUS DeleteIn(const std::shared_ptr<HiveFile>& hive, std::vector<std::string>
     });
 }
 
+// Through a root, subKey must name a key: the root itself cannot go.
+LSTATUS DeleteBelowRoot(Root root, std::string_view subKey, bool tree)
+{
+    return Guarded([&] {
+        if (subKey.find_first_not_of('\\') == std::string_view::npos)
+            return kAccessDenied;
+        return DeleteIn(HiveFor(root), {}, subKey, tree);
+    });
+}
+
+LSTATUS DeleteBelowKey(HKEY parent, std::string_view subKey, bool tree)
+{
+    return Guarded([&] {
+        KeyHandle* handle = nullptr;
+        if (LSTATUS status = WritableHandle(parent, &handle); status != kSuccess)
+            return status;
+        return DeleteIn(handle->hive, handle->path, subKey, tree);
+    });
+}
+
 LSTATUS SetValue(HKEY key, HiveValue value)
 {
-    KeyHandle* handle = Lookup(key);
-    if (handle == nullptr)
-        return kInvalidHandle;
-    if (handle->access != Access::Full)
-        return kAccessDenied;
+    KeyHandle* handle = nullptr;
+    if (LSTATUS status = WritableHandle(key, &handle); status != kSuccess)
+        return status;
     return handle->hive->modify([&](HiveKey& root, bool& changed) {
         HiveKey* target = root.find(handle->path);
         if (target == nullptr)
@@ -194,6 +231,16 @@ LSTATUS CurrentKey(HKEY key, const HiveKey** out)
     return *out == nullptr ? kKeyDeleted : kSuccess;
 }
 
+// A value of the key behind a handle as it is on disk now.
+LSTATUS CurrentValue(HKEY key, std::string_view name, const HiveValue** out)
+{
+    const HiveKey* target = nullptr;
+    if (LSTATUS status = CurrentKey(key, &target); status != kSuccess)
+        return status;
+    *out = target->findValue(name);
+    return *out == nullptr ? kFileNotFound : kSuccess;
+}
+
 } // namespace
 
 std::string HivePath(Root root)
@@ -209,18 +256,12 @@ std::string HivePath(Root root)
 
 LSTATUS RegOpenKey(Root root, std::string_view subKey, Access access, HKEY* out)
 {
-    if (out == nullptr)
-        return kInvalidParameter;
-    *out = nullptr;
-    return Guarded([&] { return OpenIn(HiveFor(root), {}, subKey, access, out); });
+    return GuardedOpen(out, [&] { return OpenIn(HiveFor(root), {}, subKey, access, out); });
 }
 
 LSTATUS RegOpenKey(HKEY parent, std::string_view subKey, Access access, HKEY* out)
 {
-    if (out == nullptr)
-        return kInvalidParameter;
-    *out = nullptr;
-    return Guarded([&] {
+    return GuardedOpen(out, [&] {
         KeyHandle* handle = Lookup(parent);
         if (handle == nullptr)
             return kInvalidHandle;
@@ -230,23 +271,15 @@ LSTATUS RegOpenKey(HKEY parent, std::string_view subKey, Access access, HKEY* ou
 
 LSTATUS RegCreateKey(Root root, std::string_view subKey, HKEY* out)
 {
-    if (out == nullptr)
-        return kInvalidParameter;
-    *out = nullptr;
-    return Guarded([&] { return CreateIn(HiveFor(root), {}, subKey, out); });
+    return GuardedOpen(out, [&] { return CreateIn(HiveFor(root), {}, subKey, out); });
 }
 
 LSTATUS RegCreateKey(HKEY parent, std::string_view subKey, HKEY* out)
 {
-    if (out == nullptr)
-        return kInvalidParameter;
-    *out = nullptr;
-    return Guarded([&] {
-        KeyHandle* handle = Lookup(parent);
-        if (handle == nullptr)
-            return kInvalidHandle;
-        if (handle->access != Access::Full)
-            return kAccessDenied;
+    return GuardedOpen(out, [&] {
+        KeyHandle* handle = nullptr;
+        if (LSTATUS status = WritableHandle(parent, &handle); status != kSuccess)
+            return status;
         return CreateIn(handle->hive, handle->path, subKey, out);
     });
 }
@@ -256,12 +289,9 @@ LSTATUS RegQueryValue(HKEY key, std::string_view name, uint32_t* type, void* dat
     if (data != nullptr && size == nullptr)
         return kInvalidParameter;
     return Guarded([&] {
-        const HiveKey* target = nullptr;
-        if (LSTATUS status = CurrentKey(key, &target); status != kSuccess)
+        const HiveValue* value = nullptr;
+        if (LSTATUS status = CurrentValue(key, name, &value); status != kSuccess)
             return status;
-        const HiveValue* value = target->findValue(name);
-        if (value == nullptr)
-            return kFileNotFound;
         if (type)
             *type = value->type;
         if (size == nullptr)
@@ -286,12 +316,9 @@ LSTATUS RegQueryString(HKEY key, std::string_view name, std::string* value)
     if (value == nullptr)
         return kInvalidParameter;
     return Guarded([&] {
-        const HiveKey* target = nullptr;
-        if (LSTATUS status = CurrentKey(key, &target); status != kSuccess)
+        const HiveValue* found = nullptr;
+        if (LSTATUS status = CurrentValue(key, name, &found); status != kSuccess)
             return status;
-        const HiveValue* found = target->findValue(name);
-        if (found == nullptr)
-            return kFileNotFound;
         *value = found->type == REG_DWORD ? std::to_string(found->number) : found->text;
         return kSuccess;
     });
@@ -339,11 +366,9 @@ LSTATUS RegSetDword(HKEY key, std::string_view name, uint32_t value)
 LSTATUS RegDeleteValue(HKEY key, std::string_view name)
 {
     return Guarded([&] {
-        KeyHandle* handle = Lookup(key);
-        if (handle == nullptr)
-            return kInvalidHandle;
-        if (handle->access != Access::Full)
-            return kAccessDenied;
+        KeyHandle* handle = nullptr;
+        if (LSTATUS status = WritableHandle(key, &handle); status != kSuccess)
+            return status;
         return handle->hive->modify([&](HiveKey& root, bool& changed) {
             HiveKey* target = root.find(handle->path);
             if (target == nullptr)
@@ -356,44 +381,22 @@ LSTATUS RegDeleteValue(HKEY key, std::string_view name)
 
 LSTATUS RegDeleteKey(Root root, std::string_view subKey)
 {
-    return Guarded([&] {
-        if (subKey.find_first_not_of('\\') == std::string_view::npos)
-            return kAccessDenied;
-        return DeleteIn(HiveFor(root), {}, subKey, false);
-    });
+    return DeleteBelowRoot(root, subKey, false);
 }
 
 LSTATUS RegDeleteKey(HKEY parent, std::string_view subKey)
 {
-    return Guarded([&] {
-        KeyHandle* handle = Lookup(parent);
-        if (handle == nullptr)
-            return kInvalidHandle;
-        if (handle->access != Access::Full)
-            return kAccessDenied;
-        return DeleteIn(handle->hive, handle->path, subKey, false);
-    });
+    return DeleteBelowKey(parent, subKey, false);
 }
 
 LSTATUS RegDeleteTree(Root root, std::string_view subKey)
 {
-    return Guarded([&] {
-        if (subKey.find_first_not_of('\\') == std::string_view::npos)
-            return kAccessDenied;
-        return DeleteIn(HiveFor(root), {}, subKey, true);
-    });
+    return DeleteBelowRoot(root, subKey, true);
 }
 
 LSTATUS RegDeleteTree(HKEY parent, std::string_view subKey)
 {
-    return Guarded([&] {
-        KeyHandle* handle = Lookup(parent);
-        if (handle == nullptr)
-            return kInvalidHandle;
-        if (handle->access != Access::Full)
-            return kAccessDenied;
-        return DeleteIn(handle->hive, handle->path, subKey, true);
-    });
+    return DeleteBelowKey(parent, subKey, true);
 }
 
 LSTATUS RegEnumKey(HKEY key, uint32_t index, std::string* name)
