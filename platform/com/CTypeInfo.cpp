@@ -3,6 +3,7 @@
 #include "platform/com/CTypeLib.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
+#include "platform/com/TypeDocumentation.h"
 #include "platform/com/TypeInfoInvoke.h"
 
 #include <cstdlib>
@@ -13,14 +14,6 @@ using namespace platform::com;
 namespace {
 
 constexpr MEMBERID kMemberNil = -1;
-
-HRESULT SetText(const std::string& text, BSTR* out)
-{
-    if (!out)
-        return S_OK;
-    *out = AnsiToBstr(text);
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 } // namespace
 
@@ -253,14 +246,7 @@ HRESULT CTypeInfo::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstr
         name = &func->name;
         help = &func->helpString;
     }
-    if (pdwHelpContext)
-        *pdwHelpContext = 0;
-    if (pBstrHelpFile)
-        *pBstrHelpFile = nullptr;
-    HRESULT hr = SetText(*name, pBstrName);
-    if (SUCCEEDED(hr))
-        hr = SetText(*help, pBstrDocString);
-    return hr;
+    return ReturnDocumentation(*name, *help, pBstrName, pBstrDocString, pdwHelpContext, pBstrHelpFile);
 }
 
 HRESULT CTypeInfo::GetDllEntry(MEMBERID, INVOKEKIND, BSTR* pBstrDllName, BSTR* pBstrName, WORD* pwOrdinal)

@@ -3,22 +3,11 @@
 #include "platform/com/CTypeInfo.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
+#include "platform/com/TypeDocumentation.h"
 
 #include <new>
 
 using namespace platform::com;
-
-namespace {
-
-HRESULT SetText(const std::string& text, BSTR* out)
-{
-    if (!out)
-        return S_OK;
-    *out = AnsiToBstr(text);
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
-
-} // namespace
 
 CTypeLib::CTypeLib(std::shared_ptr<const TlbLibrary> data)
     : m_data(std::move(data))
@@ -172,14 +161,7 @@ HRESULT CTypeLib::GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDocStr
         name = &m_data->types[index].name;
         help = &m_data->types[index].helpString;
     }
-    if (pdwHelpContext)
-        *pdwHelpContext = 0;
-    if (pBstrHelpFile)
-        *pBstrHelpFile = nullptr;
-    HRESULT hr = SetText(*name, pBstrName);
-    if (SUCCEEDED(hr))
-        hr = SetText(*help, pBstrDocString);
-    return hr;
+    return ReturnDocumentation(*name, *help, pBstrName, pBstrDocString, pdwHelpContext, pBstrHelpFile);
 }
 
 HRESULT CTypeLib::IsName(LPOLESTR szNameBuf, ULONG, BOOL* pfName)
