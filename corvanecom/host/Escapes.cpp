@@ -1,21 +1,8 @@
 #include "corvanecom/host/Escapes.h"
 
+#include "platform/system/HexDigits.h"
+
 namespace corvane::host {
-
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 bool DecodeEscapes(std::string_view text, std::string* out)
 {
@@ -45,8 +32,8 @@ bool DecodeEscapes(std::string_view text, std::string* out)
             decoded.push_back(next);
             break;
         case 'x': {
-            const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+            const int high = i + 1 < text.size() ? platform::HexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? platform::HexDigitValue(text[i + 2]) : -1;
             if (high < 0 || low < 0)
                 return false;
             decoded.push_back(static_cast<char>(high * 16 + low));

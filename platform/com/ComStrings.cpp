@@ -1,6 +1,7 @@
 #include "platform/com/ComStrings.h"
 
 #include "platform/com/ComApi.h"
+#include "platform/system/HexDigits.h"
 #include "platform/system/Utf8.h"
 
 #include <cstdio>
@@ -51,28 +52,9 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool ParseHex(std::string_view text, size_t pos, size_t digits, uint32_t* value)
 {
-    uint32_t v = 0;
-    for (size_t i = 0; i < digits; ++i) {
-        const int h = HexValue(text[pos + i]);
-        if (h < 0)
-            return false;
-        v = (v << 4) | static_cast<uint32_t>(h);
-    }
-    *value = v;
-    return true;
+    return ParseHexDigits(text.substr(pos, digits), value);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/com/ComStrings.h"
 #include "platform/registry/Registry.h"
+#include "platform/system/HexDigits.h"
 
 #include <cstdio>
 #include <memory>
@@ -56,20 +57,9 @@ std::vector<std::string> SubKeys(const std::string& key)
 
 bool ParseHex(const std::string& text, unsigned* value)
 {
-    if (text.empty() || text.size() > 4)
+    uint32_t v = 0;
+    if (text.size() > 4 || !platform::ParseHexDigits(text, &v))
         return false;
-    unsigned v = 0;
-    for (char c : text) {
-        v <<= 4;
-        if (c >= '0' && c <= '9')
-            v |= static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f')
-            v |= static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F')
-            v |= static_cast<unsigned>(c - 'A' + 10);
-        else
-            return false;
-    }
     *value = v;
     return true;
 }

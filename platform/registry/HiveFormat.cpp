@@ -1,6 +1,7 @@
 #include "platform/registry/HiveFormat.h"
 
 #include "platform/registry/Registry.h"
+#include "platform/system/HexDigits.h"
 #include "platform/system/Utf8.h"
 
 #include <cstdio>
@@ -80,17 +81,6 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path)
         AppendKey(out, *sub, path.empty() ? sub->name() : path + "\\" + sub->name());
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string_view Trim(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -137,8 +127,8 @@ bool ReadQuoted(std::string_view text, std::string& out, std::string_view& rest)
         case 'x': {
             if (pos + 2 >= text.size())
                 return false;
-            int high = HexValue(text[pos + 1]);
-            int low = HexValue(text[pos + 2]);
+            int high = HexDigitValue(text[pos + 1]);
+            int low = HexDigitValue(text[pos + 2]);
             if (high < 0 || low < 0 || (high == 0 && low == 0))
                 return false;
             out += static_cast<char>(high * 16 + low);
@@ -158,16 +148,7 @@ bool ReadDword(std::string_view text, uint32_t& number)
     if (text.substr(0, prefix.size()) != prefix)
         return false;
     text.remove_prefix(prefix.size());
-    if (text.empty() || text.size() > 8)
-        return false;
-    number = 0;
-    for (char c : text) {
-        int digit = HexValue(c);
-        if (digit < 0)
-            return false;
-        number = number * 16 + static_cast<uint32_t>(digit);
-    }
-    return true;
+    return text.size() <= 8 && ParseHexDigits(text, &number);
 }
 
 HiveKey* SectionKey(HiveKey& root, std::string_view path)
