@@ -62,19 +62,22 @@ HiveFile::HiveFile(std::string path)
 {
 }
 
-HiveFile::Signature HiveFile::signatureOnDisk() const
+HiveFile::Signature HiveFile::Signature::of(const struct stat& info)
 {
     Signature signature;
-    struct stat info = {};
-    if (stat(m_path.c_str(), &info) == 0) {
-        signature.exists = true;
-        signature.device = info.st_dev;
-        signature.inode = info.st_ino;
-        signature.size = info.st_size;
-        signature.modified = info.st_mtim;
-        signature.changed = info.st_ctim;
-    }
+    signature.exists = true;
+    signature.device = info.st_dev;
+    signature.inode = info.st_ino;
+    signature.size = info.st_size;
+    signature.modified = info.st_mtim;
+    signature.changed = info.st_ctim;
     return signature;
+}
+
+HiveFile::Signature HiveFile::signatureOnDisk() const
+{
+    struct stat info = {};
+    return stat(m_path.c_str(), &info) == 0 ? Signature::of(info) : Signature();
 }
 
 const HiveKey& HiveFile::current()
@@ -103,34 +106,18 @@ HiveFile::LoadResult HiveFile::load(HiveKey& root, Signature& signature, bool ha
         close(fd);
         return LoadResult::Unreadable;
     }
-    signature.exists = true;
-    signature.device = info.st_dev;
-    signature.inode = info.st_ino;
-    signature.size = info.st_size;
-    signature.modified = info.st_mtim;
-    signature.changed = info.st_ctim;
+    signature = Signature::of(info);
 
     std::string text;
     bool tooLarge = static_cast<size_t>(info.st_size) > kMaxHiveSize;
     if (!tooLarge) {
         text.reserve(static_cast<size_t>(info.st_size));
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                close(fd);
-                return LoadResult::Unreadable;
-            }
-            if (n == 0)
-                break;
-            text.append(buffer, static_cast<size_t>(n));
-            if (text.size() > kMaxHiveSize) {
-                tooLarge = true;
-                break;
-            }
+        const ReadResult outcome = ReadToEnd(fd, text, kMaxHiveSize);
+        if (outcome == ReadResult::Failed) {
+            close(fd);
+            return LoadResult::Unreadable;
         }
+        tooLarge = outcome == ReadResult::TooLarge;
     }
     close(fd);
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace platform::registry {
@@ -42,6 +43,7 @@ private:
         timespec changed {};
 
         bool operator==(const Signature& other) const;
+        static Signature of(const struct stat& info);
     };
 
     enum class LoadResult { Loaded, Unreadable };

@@ -92,26 +92,29 @@ bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize
     }
     std::string data;
     data.reserve(static_cast<size_t>(info.st_size));
+    const ReadResult result = ReadToEnd(fd, data, maxSize);
+    close(fd);
+    if (result != ReadResult::Complete)
+        return false;
+    content = std::move(data);
+    return true;
+}
+
+ReadResult ReadToEnd(int fd, std::string& content, size_t maxSize)
+{
     char buffer[65536];
     for (;;) {
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            close(fd);
-            return false;
-        }
+        if (n < 0)
+            return ReadResult::Failed;
         if (n == 0)
-            break;
-        data.append(buffer, static_cast<size_t>(n));
-        if (data.size() > maxSize) {
-            close(fd);
-            return false;
-        }
+            return ReadResult::Complete;
+        content.append(buffer, static_cast<size_t>(n));
+        if (content.size() > maxSize)
+            return ReadResult::TooLarge;
     }
-    close(fd);
-    content = std::move(data);
-    return true;
 }
 
 } // namespace platform

@@ -16,4 +16,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, mode
 // unreadable or larger; *missing tells the first case apart.
 bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize, bool* missing = nullptr);
 
+enum class ReadResult { Complete, TooLarge, Failed };
+
+// Appends what is left to read of an open file to content and stops as soon
+// as content holds more than maxSize bytes; retries interrupted reads.
+ReadResult ReadToEnd(int fd, std::string& content, size_t maxSize);
+
 } // namespace platform
