@@ -23,6 +23,30 @@ InternetError Cancelled()
     return {ERROR_INTERNET_OPERATION_CANCELLED, InternetErrorText(ERROR_INTERNET_OPERATION_CANCELLED)};
 }
 
+// Both kinds of connection: refused on a closed session and for names that
+// could smuggle commands or headers; nothing goes over the network yet.
+std::unique_ptr<InternetConnection> NewConnection(InternetSession& session, uint32_t service, const std::string& server,
+                                                  uint16_t port, const std::string& user, const std::string& password,
+                                                  uint32_t flags, InternetError& error)
+{
+    error = {};
+    if (session.IsClosed()) {
+        error = Cancelled();
+        return nullptr;
+    }
+    if (server.empty() || internet_text::HasControlCharacters(server) || internet_text::HasControlCharacters(user)
+        || internet_text::HasControlCharacters(password)) {
+        error = InvalidParameter();
+        return nullptr;
+    }
+    try {
+        return std::make_unique<InternetConnection>(session, service, server, port, user, password, flags);
+    } catch (...) {
+        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
+        return nullptr;
+    }
+}
+
 } // namespace
 
 InternetSession::InternetSession(std::string agent, uintptr_t context, uint32_t flags)
@@ -96,22 +120,7 @@ std::unique_ptr<InternetConnection> InternetSession::GetHttpConnection(const std
                                                                        const std::string& password,
                                                                        InternetError& error)
 {
-    error = {};
-    if (m_closed.load()) {
-        error = Cancelled();
-        return nullptr;
-    }
-    if (server.empty() || internet_text::HasControlCharacters(server) || internet_text::HasControlCharacters(user)
-        || internet_text::HasControlCharacters(password)) {
-        error = InvalidParameter();
-        return nullptr;
-    }
-    try {
-        return std::make_unique<InternetConnection>(*this, INTERNET_SERVICE_HTTP, server, port, user, password, 0);
-    } catch (...) {
-        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
-        return nullptr;
-    }
+    return NewConnection(*this, INTERNET_SERVICE_HTTP, server, port, user, password, 0, error);
 }
 
 std::unique_ptr<InternetConnection> InternetSession::GetFtpConnection(const std::string& server, uint16_t port,
@@ -119,22 +128,7 @@ std::unique_ptr<InternetConnection> InternetSession::GetFtpConnection(const std:
                                                                       const std::string& password, uint32_t flags,
                                                                       InternetError& error)
 {
-    error = {};
-    if (m_closed.load()) {
-        error = Cancelled();
-        return nullptr;
-    }
-    if (server.empty() || internet_text::HasControlCharacters(server) || internet_text::HasControlCharacters(user)
-        || internet_text::HasControlCharacters(password)) {
-        error = InvalidParameter();
-        return nullptr;
-    }
-    try {
-        return std::make_unique<InternetConnection>(*this, INTERNET_SERVICE_FTP, server, port, user, password, flags);
-    } catch (...) {
-        error = {ERROR_NOT_ENOUGH_MEMORY, InternetErrorText(ERROR_NOT_ENOUGH_MEMORY)};
-        return nullptr;
-    }
+    return NewConnection(*this, INTERNET_SERVICE_FTP, server, port, user, password, flags, error);
 }
 
 bool InternetSession::CheckConnection(const std::string& url, InternetError& error)
