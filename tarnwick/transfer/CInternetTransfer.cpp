@@ -280,27 +280,40 @@ bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::st
     return !strAddress.empty();
 }
 
+bool CInternetTransfer::ReadyToUpload(const std::string& strText, const std::string& strServer,
+                                      const std::string& strPath, const std::string& strUser,
+                                      const std::string& strPassword)
+{
+    bool ready = true;
+    if (strText.empty()) {
+        ready = false;
+    } else if (HasLineBreak(strServer) || HasLineBreak(strPath) || HasLineBreak(strUser) || HasLineBreak(strPassword)) {
+        // A line break in any of these would become a command of its own on
+        // the wire; nothing is sent.
+        ReportError("Fehler: Server, Pfad, Benutzername oder Kennwort enthält einen Zeilenumbruch!");
+        ready = false;
+    } else if (!m_pSession && !OpenSession()) {
+        ready = false;
+    }
+    if (!ready)
+        CloseSession();
+    return ready;
+}
+
+bool CInternetTransfer::EndUpload(bool result, const platform::InternetError& error)
+{
+    if (error)
+        ReportError(error.text);
+    CloseSession();
+    return result;
+}
+
 bool CInternetTransfer::UploadFtp(const std::string& strText, const std::string& strServer, const std::string& strPath,
                                   const std::string& strUser, const std::string& strPassword, uint16_t nPort)
 {
     BusyScope busy(m_bBusy);
-    if (!busy.Owned())
+    if (!busy.Owned() || !ReadyToUpload(strText, strServer, strPath, strUser, strPassword))
         return false;
-    if (strText.empty()) {
-        CloseSession();
-        return false;
-    }
-    // A line break in any of these would become a command of its own on the
-    // wire; nothing is sent.
-    if (HasLineBreak(strServer) || HasLineBreak(strPath) || HasLineBreak(strUser) || HasLineBreak(strPassword)) {
-        ReportError("Fehler: Server, Pfad, Benutzername oder Kennwort enthält einen Zeilenumbruch!");
-        CloseSession();
-        return false;
-    }
-    if (!m_pSession && !OpenSession()) {
-        CloseSession();
-        return false;
-    }
     platform::InternetError error;
     bool result = false;
     {
@@ -308,31 +321,15 @@ bool CInternetTransfer::UploadFtp(const std::string& strText, const std::string&
         if (connection)
             result = connection->PutFile(strPath, strText, platform::FTP_TRANSFER_TYPE_ASCII, 1, error);
     }
-    if (error)
-        ReportError(error.text);
-    CloseSession();
-    return result;
+    return EndUpload(result, error);
 }
 
 bool CInternetTransfer::UploadHttp(const std::string& strText, const std::string& strServer, const std::string& strPath,
                                    const std::string& strUser, const std::string& strPassword, uint16_t nPort)
 {
     BusyScope busy(m_bBusy);
-    if (!busy.Owned())
+    if (!busy.Owned() || !ReadyToUpload(strText, strServer, strPath, strUser, strPassword))
         return false;
-    if (strText.empty()) {
-        CloseSession();
-        return false;
-    }
-    if (HasLineBreak(strServer) || HasLineBreak(strPath) || HasLineBreak(strUser) || HasLineBreak(strPassword)) {
-        ReportError("Fehler: Server, Pfad, Benutzername oder Kennwort enthält einen Zeilenumbruch!");
-        CloseSession();
-        return false;
-    }
-    if (!m_pSession && !OpenSession()) {
-        CloseSession();
-        return false;
-    }
     platform::InternetError error;
     bool result = false;
     {
@@ -350,10 +347,7 @@ bool CInternetTransfer::UploadHttp(const std::string& strText, const std::string
                 ReportError(Format("Server gab Fehler-Code: %d zurück!\r\n%s", status, request->StatusText()));
         }
     }
-    if (error)
-        ReportError(error.text);
-    CloseSession();
-    return result;
+    return EndUpload(result, error);
 }
 
 } // namespace tarnwick

@@ -7,6 +7,10 @@
 #include <mutex>
 #include <string>
 
+namespace platform {
+struct InternetError;
+} // namespace platform
+
 namespace tarnwick {
 
 class CTransferSession;
@@ -61,6 +65,12 @@ private:
 
     bool OpenSession();
     void CloseSession();
+    // The checks both uploads make before anything is sent; false (session
+    // closed) when the upload must not go ahead.
+    bool ReadyToUpload(const std::string& strText, const std::string& strServer, const std::string& strPath,
+                       const std::string& strUser, const std::string& strPassword);
+    // Reports the upload's error, if any, and closes the session; gives result.
+    bool EndUpload(bool result, const platform::InternetError& error);
     void ReportError(const std::string& text);
     std::string Referrer(const std::function<std::string()>& source) const;
 
