@@ -1,6 +1,7 @@
 #include "platform/com/TypeLibData.h"
 
 #include "platform/com/ComInterfaces.h"
+#include "platform/system/AsciiText.h"
 
 #include <cctype>
 #include <cstring>
@@ -108,13 +109,7 @@ HRESULT CopyType(const VeltTlbType& record, TlbType* out)
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return EqualsAsciiNoCase(a, b);
 }
 
 HRESULT CopyTypeLibrary(const VeltTypeLibrary& record, TlbLibrary* out)

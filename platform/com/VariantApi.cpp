@@ -1,6 +1,7 @@
 // VARIANT handling: VariantInit, VariantClear, VariantCopy, VariantChangeType.
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
+#include "platform/system/AsciiText.h"
 
 #include <cctype>
 #include <charconv>
@@ -21,17 +22,6 @@ struct Scalar
     bool boolean = false;
     std::string text;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 std::string_view Trimmed(std::string_view text)
 {
@@ -156,11 +146,11 @@ HRESULT ToBoolean(const Scalar& s, bool* out)
     }
     if (s.kind == Scalar::Kind::Text) {
         const std::string_view text = Trimmed(s.text);
-        if (EqualsIgnoringCase(text, "True") || EqualsIgnoringCase(text, "Wahr")) {
+        if (platform::EqualsAsciiNoCase(text, "True") || platform::EqualsAsciiNoCase(text, "Wahr")) {
             *out = true;
             return S_OK;
         }
-        if (EqualsIgnoringCase(text, "False") || EqualsIgnoringCase(text, "Falsch")) {
+        if (platform::EqualsAsciiNoCase(text, "False") || platform::EqualsAsciiNoCase(text, "Falsch")) {
             *out = false;
             return S_OK;
         }

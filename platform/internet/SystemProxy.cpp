@@ -1,9 +1,10 @@
 #include "platform/internet/SystemProxy.h"
 
+#include "platform/system/AsciiText.h"
+
 #include <arpa/inet.h>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace platform {
 
@@ -18,20 +19,6 @@ std::string Environment(const char* lower, const char* upper)
             return value;
     }
     return {};
-}
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // An address and prefix length in one of the two families.
@@ -62,7 +49,7 @@ bool InRange(std::string_view host, std::string_view range)
 
 bool IsLoopback(std::string_view host)
 {
-    return EqualNoCase(host, "localhost") || InRange(host, "127.0.0.0/8") || InRange(host, "::1/128");
+    return EqualsAsciiNoCase(host, "localhost") || InRange(host, "127.0.0.0/8") || InRange(host, "::1/128");
 }
 
 } // namespace
@@ -73,7 +60,7 @@ bool NoProxyListMatches(std::string_view list, std::string_view host)
         host.remove_suffix(1);
     while (!list.empty()) {
         auto comma = list.find(',');
-        std::string_view entry = Trim(list.substr(0, comma));
+        std::string_view entry = TrimBlanks(list.substr(0, comma));
         list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
         if (entry.empty())
             continue;
@@ -83,11 +70,11 @@ bool NoProxyListMatches(std::string_view list, std::string_view host)
             return true;
         if (entry.front() == '.')
             entry.remove_prefix(1);
-        if (EqualNoCase(host, entry))
+        if (EqualsAsciiNoCase(host, entry))
             return true;
         // A name covers its subdomains, on a label boundary only.
         if (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.'
-            && EqualNoCase(host.substr(host.size() - entry.size()), entry))
+            && EqualsAsciiNoCase(host.substr(host.size() - entry.size()), entry))
             return true;
     }
     return false;
@@ -98,11 +85,11 @@ std::string SystemProxyFor(std::string_view scheme, std::string_view host)
     if (IsLoopback(host))
         return {};
     std::string proxy;
-    if (EqualNoCase(scheme, "http"))
+    if (EqualsAsciiNoCase(scheme, "http"))
         proxy = Environment("http_proxy", nullptr); // the upper-case name can be set by a web server's CGI
-    else if (EqualNoCase(scheme, "https"))
+    else if (EqualsAsciiNoCase(scheme, "https"))
         proxy = Environment("https_proxy", "HTTPS_PROXY");
-    else if (EqualNoCase(scheme, "ftp"))
+    else if (EqualsAsciiNoCase(scheme, "ftp"))
         proxy = Environment("ftp_proxy", "FTP_PROXY");
     if (proxy.empty())
         proxy = Environment("all_proxy", "ALL_PROXY");

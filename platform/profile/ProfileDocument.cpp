@@ -1,5 +1,6 @@
 #include "platform/profile/ProfileDocument.h"
 
+#include "platform/system/AsciiText.h"
 #include "platform/system/TextCase.h"
 #include "platform/system/Utf8.h"
 
@@ -7,35 +8,26 @@ namespace platform::profile {
 
 namespace {
 
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool SectionName(std::string_view line, std::string_view& name)
 {
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.empty() || line.front() != '[')
         return false;
     line.remove_prefix(1);
-    name = Trim(line.substr(0, line.find(']')));
+    name = TrimBlanks(line.substr(0, line.find(']')));
     return true;
 }
 
 bool KeyLine(std::string_view line, std::string_view& key, std::string_view& value)
 {
-    std::string_view trimmed = Trim(line);
+    std::string_view trimmed = TrimBlanks(line);
     if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '[')
         return false;
     size_t equals = trimmed.find('=');
     if (equals == std::string_view::npos)
         return false;
-    key = Trim(trimmed.substr(0, equals));
-    value = Trim(trimmed.substr(equals + 1));
+    key = TrimBlanks(trimmed.substr(0, equals));
+    value = TrimBlanks(trimmed.substr(equals + 1));
     return true;
 }
 
@@ -72,7 +64,7 @@ std::optional<size_t> ProfileDocument::findSection(std::string_view section) con
 {
     std::string_view name;
     for (size_t i = 0; i < m_lines.size(); ++i) {
-        if (SectionName(m_lines[i], name) && EqualsNoCase(name, Trim(section)))
+        if (SectionName(m_lines[i], name) && EqualsNoCase(name, TrimBlanks(section)))
             return i;
     }
     return std::nullopt;
@@ -84,7 +76,7 @@ std::optional<size_t> ProfileDocument::findKey(size_t sectionLine, std::string_v
     for (size_t i = sectionLine + 1; i < m_lines.size(); ++i) {
         if (SectionName(m_lines[i], name))
             break;
-        if (KeyLine(m_lines[i], lineKey, lineValue) && EqualsNoCase(lineKey, Trim(key)))
+        if (KeyLine(m_lines[i], lineKey, lineValue) && EqualsNoCase(lineKey, TrimBlanks(key)))
             return i;
     }
     return std::nullopt;
@@ -110,7 +102,7 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
 {
     std::optional<size_t> sectionLine = findSection(section);
     if (!sectionLine) {
-        if (!m_lines.empty() && !Trim(m_lines.back()).empty())
+        if (!m_lines.empty() && !TrimBlanks(m_lines.back()).empty())
             m_lines.emplace_back();
         m_lines.push_back("[" + std::string(section) + "]");
         m_lines.push_back(std::string(key) + "=" + std::string(value));
@@ -129,7 +121,7 @@ void ProfileDocument::setValue(std::string_view section, std::string_view key, s
     size_t insertAt = *sectionLine + 1;
     std::string_view name;
     for (size_t i = *sectionLine + 1; i < m_lines.size() && !SectionName(m_lines[i], name); ++i) {
-        if (!Trim(m_lines[i]).empty())
+        if (!TrimBlanks(m_lines[i]).empty())
             insertAt = i + 1;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
