@@ -1,5 +1,7 @@
 #include "testing/ChildProcess.h"
 
+#include "testing/FreeTcpPort.h"
+
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -79,6 +81,19 @@ void ChildProcess::stop()
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+bool ChildProcess::waitForPort(uint16_t port, std::chrono::seconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!running())
+            return false;
+        if (WaitForTcpPort(port, 50))
+            return true;
+    }
+    stop();
+    return false;
 }
 
 } // namespace velt::testing

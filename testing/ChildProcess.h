@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -23,6 +25,9 @@ public:
     // Exit status as waitpid reported it, -1 while running.
     int exitStatus() const { return m_status; }
     void stop();
+    // Waits until the process accepts TCP connections on 127.0.0.1:port. False
+    // when it ended first or the time ran out; then it is stopped.
+    bool waitForPort(uint16_t port, std::chrono::seconds timeout);
 
 private:
     pid_t m_pid = -1;

@@ -36,15 +36,7 @@ bool FtpServer::start()
                                   std::to_string(m_port), "--user", m_user, "--password", m_password, "--home",
                                   home().string()},
         m_dir.file("ftp.log"));
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!m_process->running())
-            return false;
-        if (WaitForTcpPort(m_port, 50))
-            return true;
-    }
-    m_process->stop();
-    return false;
+    return m_process->waitForPort(m_port, std::chrono::seconds(15));
 }
 
 std::string FtpServer::url(const std::string& path) const

@@ -92,15 +92,7 @@ bool NginxServer::start(const std::string& extraLocations, const std::string& ex
     m_process = std::make_unique<ChildProcess>(
         std::vector<std::string> {"/usr/sbin/nginx", "-p", root + "/", "-c", root + "/nginx.conf", "-g", "daemon off;"},
         root + "/logs/stderr.log");
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!m_process->running())
-            return false;
-        if (WaitForTcpPort(m_port, 50))
-            return true;
-    }
-    m_process->stop();
-    return false;
+    return m_process->waitForPort(m_port, std::chrono::seconds(10));
 }
 
 std::string NginxServer::url(const std::string& path) const
