@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 using namespace platform::com;
@@ -36,15 +34,8 @@ TEST(ComApartment, CountsNestedInitialisationPerThread)
         CoUninitialize();
         EXPECT_EQ(TryCreate(), CO_E_NOTINITIALIZED);
         CoUninitialize(); // one too many is harmless
+        // The threading model cannot change while initialised.
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-        CoUninitialize();
-    }).join();
-}
-
-TEST(ComApartment, ThreadingModelCannotChangeWhileInitialised)
-{
-    std::thread([] {
-        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
         CoUninitialize();
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
@@ -57,27 +48,17 @@ TEST(ComApartment, ThreadingModelCannotChangeWhileInitialised)
 TEST(ComApartment, SingleThreadedApartmentsDoNotCoverOtherThreads)
 {
     velt::testing::TempHome home;
-    std::mutex mutex;
-    std::condition_variable changed;
-    int stage = 0;
+    std::promise<void> initialised;
+    std::promise<void> checked;
     std::thread owner([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        std::unique_lock lock(mutex);
-        stage = 1;
-        changed.notify_all();
-        changed.wait(lock, [&] { return stage == 2; });
+        initialised.set_value();
+        checked.get_future().wait();
         CoUninitialize();
     });
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stage == 1; });
-    }
+    initialised.get_future().wait();
     std::thread([] { EXPECT_EQ(TryCreate(), CO_E_NOTINITIALIZED); }).join();
-    {
-        std::lock_guard lock(mutex);
-        stage = 2;
-    }
-    changed.notify_all();
+    checked.set_value();
     owner.join();
 }
 
@@ -112,26 +93,23 @@ TEST(ComApartment, RunningStateAndArgumentChecks)
     }).join();
 }
 
+void SetClassDefault(const std::string& path, const std::string& value)
+{
+    using namespace platform::registry;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, path, &key), kSuccess);
+    ASSERT_EQ(RegSetString(key, "", value), kSuccess);
+    RegCloseKey(key);
+}
+
 TEST(ComProgId, LookupsFollowTheClassRegistry)
 {
     velt::testing::TempHome home;
-    using namespace platform::registry;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "VELT.Probe.1\\CLSID", &key), kSuccess);
-    RegSetString(key, "", GuidToString(kUnregistered));
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "VELT.Probe\\CurVer", &key), kSuccess);
-    RegSetString(key, "", "VELT.Probe.1");
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "VELT.Broken\\CLSID", &key), kSuccess);
-    RegSetString(key, "", "{kaputt}");
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "VELT.Loop\\CurVer", &key), kSuccess);
-    RegSetString(key, "", "VELT.Loop");
-    RegCloseKey(key);
-    ASSERT_EQ(RegCreateKey(Root::ClassesRoot, "CLSID\\" + GuidToString(kUnregistered) + "\\ProgID", &key), kSuccess);
-    RegSetString(key, "", "VELT.Probe.1");
-    RegCloseKey(key);
+    SetClassDefault("VELT.Probe.1\\CLSID", GuidToString(kUnregistered));
+    SetClassDefault("VELT.Probe\\CurVer", "VELT.Probe.1");
+    SetClassDefault("VELT.Broken\\CLSID", "{kaputt}");
+    SetClassDefault("VELT.Loop\\CurVer", "VELT.Loop");
+    SetClassDefault("CLSID\\" + GuidToString(kUnregistered) + "\\ProgID", "VELT.Probe.1");
 
     CLSID clsid {};
     EXPECT_EQ(CLSIDFromProgID(u"VELT.Probe.1", &clsid), S_OK);

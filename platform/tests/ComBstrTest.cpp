@@ -40,46 +40,31 @@ TEST(ComBstr, EmbeddedZerosAreKept)
     EXPECT_EQ(second.Length(), 3u) << "a copy keeps the embedded zero";
 }
 
-TEST(ComBstr, NullBstrIsTheEmptyString)
+TEST(ComBstr, NullEmptyAndUnfilledStrings)
 {
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(SysStringByteLen(nullptr), 0u);
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     SysFreeString(nullptr);
     EXPECT_EQ(BstrToAnsi(nullptr), "");
-}
-
-TEST(ComBstr, AllocationWithoutTextIsZeroed)
-{
-    BSTR b = SysAllocStringLen(nullptr, 4);
-    ASSERT_NE(b, nullptr);
+    BStr empty = BStr::Attach(AnsiToBstr(""));
+    ASSERT_NE(empty.Get(), nullptr) << "empty text gives an empty BSTR, not null";
+    EXPECT_EQ(empty.Length(), 0u);
+    BStr zeroed = BStr::Attach(SysAllocStringLen(nullptr, 4));
+    ASSERT_NE(zeroed.Get(), nullptr);
     for (int i = 0; i <= 4; ++i)
-        EXPECT_EQ(b[i], 0);
-    SysFreeString(b);
+        EXPECT_EQ(zeroed.Get()[i], 0);
 }
 
-TEST(ComBstr, OddByteLengthStaysAndIsTerminated)
+TEST(ComBstr, ByteLengthsAndImpossibleSizes)
 {
-    BSTR b = SysAllocStringByteLen("abc", 3);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(SysStringByteLen(b), 3u);
-    EXPECT_EQ(SysStringLen(b), 1u);
-    EXPECT_EQ(reinterpret_cast<const char*>(b)[3], '\0');
-    SysFreeString(b);
-}
-
-TEST(ComBstr, ImpossibleSizesFailCleanly)
-{
+    BStr odd = BStr::Attach(SysAllocStringByteLen("abc", 3));
+    ASSERT_NE(odd.Get(), nullptr);
+    EXPECT_EQ(SysStringByteLen(odd.Get()), 3u);
+    EXPECT_EQ(SysStringLen(odd.Get()), 1u);
+    EXPECT_EQ(reinterpret_cast<const char*>(odd.Get())[3], '\0');
     EXPECT_EQ(SysAllocStringLen(u"x", 0x80000000u), nullptr);
     EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
-}
-
-TEST(ComBstr, EmptyTextGivesAnEmptyBstrNotNull)
-{
-    BSTR b = AnsiToBstr("");
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(SysStringLen(b), 0u);
-    SysFreeString(b);
 }
 
 struct ConversionCase

@@ -54,6 +54,26 @@ int RawConnect(const std::string& path)
     return fd;
 }
 
+// Forks a process that claims kTitle, once `go` (if given) reaches its end,
+// reports 'y' or 'n' on `report` and keeps the title until it is killed.
+pid_t ForkClaimer(int report, const int* go = nullptr)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (go) {
+            ::close(go[1]);
+            char start;
+            (void)!::read(go[0], &start, 1);
+        }
+        TitleWindow owner;
+        const char result = owner.Claim(kTitle) == TitleWindow::ClaimResult::Claimed ? 'y' : 'n';
+        (void)!::write(report, &result, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    return child;
+}
+
 class WindowTitleTest : public ::testing::Test
 {
 protected:
@@ -61,14 +81,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(WindowTitleTest, NoOwnerMeansNoWindow)
-{
-    EXPECT_FALSE(RemoteWindow::Find(kTitle));
-    RemoteWindow none;
-    EXPECT_FALSE(none.PostMessage(0x0012, 0, 0));
-    EXPECT_FALSE(none.BringToFront());
-}
 
 TEST_F(WindowTitleTest, PostedMessagesArriveInOrderWithTheirParameters)
 {
@@ -106,6 +118,11 @@ TEST_F(WindowTitleTest, TitlesAreExactAndMayHoldAnyCharacter)
 
 TEST_F(WindowTitleTest, OneOwnerPerTitleAndReleaseHandsItOn)
 {
+    EXPECT_FALSE(RemoteWindow::Find(kTitle));
+    RemoteWindow none;
+    EXPECT_FALSE(none.PostMessage(0x0012, 0, 0));
+    EXPECT_FALSE(none.BringToFront());
+
     TitleWindow first;
     TitleWindow second;
     ASSERT_EQ(first.Claim(kTitle), TitleWindow::ClaimResult::Claimed);
@@ -136,14 +153,7 @@ TEST_F(WindowTitleTest, SocketOfAKilledOwnerIsTakenOver)
 {
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        TitleWindow owner;
-        const char result = owner.Claim(kTitle) == TitleWindow::ClaimResult::Claimed ? 'y' : 'n';
-        (void)!::write(ready[1], &result, 1);
-        ::pause();
-        ::_exit(0);
-    }
+    const pid_t child = ForkClaimer(ready[1]);
     char result = 0;
     ASSERT_EQ(::read(ready[0], &result, 1), 1);
     ASSERT_EQ(result, 'y');
@@ -172,20 +182,8 @@ TEST_F(WindowTitleTest, ProcessesClaimingAtOnceGetOneOwner)
     ASSERT_EQ(::pipe(results), 0);
     ASSERT_EQ(::pipe(go), 0);
     std::vector<pid_t> children;
-    for (int i = 0; i < kRacers; ++i) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(go[1]);
-            char start;
-            (void)!::read(go[0], &start, 1);
-            TitleWindow owner;
-            const char result = owner.Claim(kTitle) == TitleWindow::ClaimResult::Claimed ? 'y' : 'n';
-            (void)!::write(results[1], &result, 1);
-            ::sleep(2); // keep the title while the others try
-            ::_exit(0);
-        }
-        children.push_back(child);
-    }
+    for (int i = 0; i < kRacers; ++i)
+        children.push_back(ForkClaimer(results[1], go));
     ::close(go[0]);
     ::close(go[1]); // all racers start now
     int owners = 0;
