@@ -335,10 +335,8 @@ TEST_P(InternetHttpBadPeer, FailsWithItsOwnText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, InternetHttpBadPeer,
-                         ::testing::Values(PeerCase {"AnswersGarbage", TcpPeer::Mode::SendAndClose, "garbage\r\n\r\n",
-                                                     ERROR_HTTP_INVALID_SERVER_RESPONSE, false},
-                                           PeerCase {"BinaryNoise", TcpPeer::Mode::SendAndClose,
-                                                     "\x01\x02\xff\xfe\r\n\r\n", ERROR_HTTP_INVALID_SERVER_RESPONSE,
+                         ::testing::Values(PeerCase {"AnswersGarbage", TcpPeer::Mode::SendAndClose,
+                                                     "garbage\x01\xff\r\n\r\n", ERROR_HTTP_INVALID_SERVER_RESPONSE,
                                                      false},
                                            PeerCase {"EndsBodyEarly", TcpPeer::Mode::SendAndClose,
                                                      "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst\nsecond",
@@ -410,7 +408,7 @@ TEST_F(InternetResolve, NamesResolveThroughTheOverride)
     EXPECT_EQ(unknown.error.text, "Der Servername oder die Serveradresse konnte nicht verarbeitet werden.");
 }
 
-TEST_F(InternetResolve, ProxyFromTheEnvironmentExceptForLoopback)
+TEST_F(InternetResolve, ProxyFromTheEnvironmentIsUsed)
 {
     SetInternetResolveOverride([](const std::string&) -> std::optional<std::string> { return std::nullopt; });
     TcpPeer proxy([](const std::string& received) {
@@ -422,23 +420,15 @@ TEST_F(InternetResolve, ProxyFromTheEnvironmentExceptForLoopback)
     velt::testing::ScopedEnv noProxy("no_proxy", std::nullopt);
     velt::testing::ScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
 
+    // The proxy resolves the name; this computer does not.
     Request request;
     request.object = "/lines/with-newline.txt";
-    Fetched direct = Fetch(port(), request);
-    EXPECT_EQ(direct.status, 200u);
-    EXPECT_EQ(proxy.connections(), 0);
-
-    // The proxy resolves the name; this computer does not.
     request.server = "far.test";
     Fetched proxied = Fetch(80, request);
     ASSERT_TRUE(proxied.sent) << proxied.error.text;
     EXPECT_EQ(proxied.lines, std::vector<std::string> {"by proxy"});
     EXPECT_EQ(proxy.received().rfind("GET http://far.test/lines/with-newline.txt HTTP/1.1\r\n", 0), 0u)
         << proxy.received();
-
-    velt::testing::ScopedEnv bypass("no_proxy", "far.test");
-    Fetched bypassed = Fetch(80, request);
-    EXPECT_EQ(bypassed.error.code, ERROR_INTERNET_NAME_NOT_RESOLVED);
 }
 
 TEST_F(InternetHttp, ConnectionCheckOpensARealConnection)

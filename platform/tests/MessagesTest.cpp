@@ -45,25 +45,6 @@ void OnNewThread(F body)
 
 } // namespace
 
-TEST(MessagesQueue, PostedMessagesComeBackInOrderWithTheirParameters)
-{
-    OnNewThread([] {
-        const uint32_t self = GetCurrentThreadId();
-        ASSERT_TRUE(PostThreadMessage(self, kFirst, 11, -1));
-        ASSERT_TRUE(PostThreadMessage(self, kSecond, 22, 0x7fffffff));
-        MSG msg;
-        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
-        EXPECT_EQ(msg.message, kFirst);
-        EXPECT_EQ(msg.wParam, 11u);
-        EXPECT_EQ(msg.lParam, -1);
-        EXPECT_EQ(msg.hwnd, nullptr);
-        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
-        EXPECT_EQ(msg.message, kSecond);
-        EXPECT_EQ(msg.lParam, 0x7fffffff);
-        EXPECT_FALSE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
-    });
-}
-
 struct FilterCase
 {
     const char* name;
@@ -91,7 +72,7 @@ TEST_P(MessagesFilter, SelectsTheFirstMatchingMessageAndLeavesTheRest)
         if (found) {
             EXPECT_EQ(msg.message, c.expected);
         }
-        // Whatever was not taken is still there, in order.
+        // Whatever was not taken is still there.
         std::vector<uint32_t> rest;
         while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
             rest.push_back(msg.message);
@@ -109,19 +90,26 @@ INSTANTIATE_TEST_SUITE_P(
                       FilterCase {"SomeWindowGetsNoThreadMessage", reinterpret_cast<void*>(0x1234), 0, 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MessagesQueue, PeekWithoutRemovingLeavesTheMessageAndTheDescriptorReadable)
+TEST(MessagesQueue, PostedMessagesComeBackInOrderAndKeepTheDescriptorReadable)
 {
     OnNewThread([] {
         const int fd = GetMessageQueueFd();
         ASSERT_GE(fd, 0);
         EXPECT_FALSE(Readable(fd));
-        ASSERT_TRUE(PostThreadMessage(GetCurrentThreadId(), kFirst, 0, 0));
+        ASSERT_TRUE(PostThreadMessage(GetCurrentThreadId(), kFirst, 11, -1));
+        ASSERT_TRUE(PostThreadMessage(GetCurrentThreadId(), kSecond, 22, 0x7fffffff));
         EXPECT_TRUE(Readable(fd));
         MSG msg;
         ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
-        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
+        ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, kFirst);
+        EXPECT_EQ(msg.wParam, 11u);
+        EXPECT_EQ(msg.lParam, -1);
+        EXPECT_EQ(msg.hwnd, nullptr);
         EXPECT_TRUE(Readable(fd));
         ASSERT_TRUE(PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, kSecond);
+        EXPECT_EQ(msg.lParam, 0x7fffffff);
         EXPECT_FALSE(Readable(fd));
         EXPECT_FALSE(PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE));
     });
@@ -194,20 +182,6 @@ TEST(MessagesQueue, ManyThreadsPostingLoseNothingAndKeepEachSendersOrder)
         for (int i = 0; i < kPerSender; ++i)
             ASSERT_EQ(values[i], i) << "sender " << sender;
     }
-}
-
-TEST(MessagesWait, OnlyInputAfterTheMarkWakesAWait)
-{
-    OnNewThread([] {
-        const uint32_t self = GetCurrentThreadId();
-        ASSERT_TRUE(PostThreadMessage(self, kFirst, 0, 0));
-        const MessageMark mark = TakeMessageMark();
-        // The message posted before the mark does not end the wait.
-        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 50, mark, nullptr), MessageWaitResult::Timeout);
-        std::thread([self] { PostThreadMessage(self, kSecond, 0, 0); }).join();
-        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 5000, mark, nullptr), MessageWaitResult::NewMessage);
-        EmptyQueue();
-    });
 }
 
 TEST(MessagesTimer, FiresAfterItsPeriodWithItsIdAndNotBefore)
@@ -318,18 +292,26 @@ TEST(MessagesTimer, PeekTimerFindsItsOwnTimerBehindAnEarlierOne)
     });
 }
 
-TEST(MessagesTimer, AWaitWakesForATimerDueAfterTheMarkButNotForAnOldOne)
+TEST(MessagesWait, OnlyInputAfterTheMarkWakesAWait)
 {
     OnNewThread([] {
+        const uint32_t self = GetCurrentThreadId();
+        ASSERT_TRUE(PostThreadMessage(self, kFirst, 0, 0));
         const uint32_t old = SetTimer(nullptr, 0, 10, nullptr);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         const MessageMark mark = TakeMessageMark();
+        // Neither the message posted nor the timer due before the mark ends the wait.
         EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 50, mark, nullptr), MessageWaitResult::Timeout);
+        std::thread([self] { PostThreadMessage(self, kSecond, 0, 0); }).join();
+        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 5000, mark, nullptr), MessageWaitResult::NewMessage);
+        // A timer falling due after the mark wakes the wait as well.
+        const MessageMark later = TakeMessageMark();
         const auto start = Clock::now();
         const uint32_t fresh = SetTimer(nullptr, 0, 60, nullptr);
-        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 5000, mark, nullptr), MessageWaitResult::NewMessage);
+        EXPECT_EQ(WaitForFdOrNewMessage(-1, 0, 5000, later, nullptr), MessageWaitResult::NewMessage);
         EXPECT_GE(MsSince(start), 60);
         KillTimer(nullptr, old);
         KillTimer(nullptr, fresh);
+        EmptyQueue();
     });
 }

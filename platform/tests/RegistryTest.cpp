@@ -47,6 +47,18 @@ std::string QueryString(HKEY key, std::string_view name)
     return RegQueryString(key, name, &value) == kSuccess ? value : "<missing>";
 }
 
+uint32_t QueryDword(HKEY key, std::string_view name)
+{
+    uint32_t value = 0xDEADBEEF;
+    return RegQueryDword(key, name, &value) == kSuccess ? value : 0xDEADBEEF;
+}
+
+mode_t ModeOf(const std::filesystem::path& path)
+{
+    struct stat info = {};
+    return stat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 0;
+}
+
 class RegistryTest : public ::testing::Test
 {
 protected:
@@ -67,7 +79,10 @@ protected:
 TEST_P(RegistryHiveTest, EachRootLivesInItsOwnPrivateFile)
 {
     Key key;
-    ASSERT_EQ(RegCreateKey(GetParam(), "Software\\VELT\\Tarnwick", key.out()), kSuccess);
+    mode_t previous = umask(0); // private whatever the umask
+    LSTATUS created = RegCreateKey(GetParam(), "Software\\VELT\\Tarnwick", key.out());
+    umask(previous);
+    ASSERT_EQ(created, kSuccess);
     ASSERT_EQ(RegSetString(key, "RedirectUrl", "http://domain/index.htm"), kSuccess);
     ASSERT_EQ(RegSetDword(key, "LocalPort", 80), kSuccess);
 
@@ -76,6 +91,8 @@ TEST_P(RegistryHiveTest, EachRootLivesInItsOwnPrivateFile)
     EXPECT_NE(text.find("[Software\\VELT\\Tarnwick]\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"RedirectUrl\"=\"http://domain/index.htm\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"LocalPort\"=dword:00000050\n"), std::string::npos) << text;
+    EXPECT_EQ(ModeOf(expectedFile()), 0600u);
+    EXPECT_EQ(ModeOf(expectedFile().parent_path()), 0700u);
 
     Key other;
     EXPECT_EQ(RegOpenKey(otherRoot(), "Software\\VELT\\Tarnwick", Access::Read, other.out()), kFileNotFound);
@@ -402,18 +419,12 @@ TEST_F(RegistryTest, HandEditedFilesAreRead)
                   "; edited by hand\r\n\r\n[Software\\VELT\\Tarnwick]\r\n  \"UserName\" = \"Jörg\"  \r\n"
                   "\"LocalPort\"=dword:50\r\n# note\n[SOFTWARE\\velt\\tarnwick]\n\"UploadPort\"=dword:15\n");
     ::testing::internal::CaptureStderr();
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", Access::Read, &key), kSuccess);
+    Key key;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", Access::Read, key.out()), kSuccess);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    std::string name;
-    uint32_t port = 0;
-    EXPECT_EQ(RegQueryString(key, "UserName", &name), kSuccess);
-    EXPECT_EQ(name, "Jörg");
-    EXPECT_EQ(RegQueryDword(key, "LocalPort", &port), kSuccess);
-    EXPECT_EQ(port, 0x50u);
-    EXPECT_EQ(RegQueryDword(key, "UploadPort", &port), kSuccess);
-    EXPECT_EQ(port, 0x15u);
-    RegCloseKey(key);
+    EXPECT_EQ(QueryString(key, "UserName"), "Jörg");
+    EXPECT_EQ(QueryDword(key, "LocalPort"), 0x50u);
+    EXPECT_EQ(QueryDword(key, "UploadPort"), 0x15u);
     EXPECT_TRUE(CorruptCopies(userHive()).empty());
 }
 
@@ -432,40 +443,21 @@ TEST_F(RegistryTest, AnEarlierDamagedCopyIsNeverOverwritten)
     EXPECT_EQ(kept, (std::set<std::string> {"first damage", "second damage"}));
 }
 
-TEST_F(RegistryTest, FilesArePrivateWhateverTheUmask)
-{
-    mode_t previous = umask(0);
-    HKEY key = nullptr;
-    LSTATUS status = RegCreateKey(Root::CurrentUser, "Software\\VELT", &key);
-    umask(previous);
-    ASSERT_EQ(status, kSuccess);
-    RegCloseKey(key);
-    struct stat info = {};
-    ASSERT_EQ(stat(userHive().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    ASSERT_EQ(stat(userHive().parent_path().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-}
-
 TEST_F(RegistryTest, ReadsSeeWhatAnotherProcessWrote)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", &key), kSuccess);
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", key.out()), kSuccess);
     ASSERT_EQ(RegSetString(key, "RedirectUrl", "http://old/index.htm"), kSuccess);
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 3; ++round) {
         std::string url = "http://new" + std::to_string(round) + "/index.htm";
         pid_t child = Spawn([&] {
-            HKEY childKey = nullptr;
-            if (RegOpenKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", Access::Full, &childKey) != kSuccess)
-                return 1;
-            return RegSetString(childKey, "RedirectUrl", url) == kSuccess ? 0 : 2;
+            Key childKey;
+            RegOpenKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", Access::Full, childKey.out());
+            return RegSetString(childKey, "RedirectUrl", url) == kSuccess ? 0 : 1;
         });
         ASSERT_EQ(ExitCode(child), 0);
-        std::string value;
-        ASSERT_EQ(RegQueryString(key, "RedirectUrl", &value), kSuccess);
-        EXPECT_EQ(value, url);
+        EXPECT_EQ(QueryString(key, "RedirectUrl"), url);
     }
-    RegCloseKey(key);
 }
 
 // Each writer rereads the file under the lock, so keys written by one process
@@ -475,13 +467,10 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
     constexpr int kWrites = 200;
     auto writer = [](const std::string& prefix) {
         for (int i = 0; i < kWrites; ++i) {
-            HKEY key = nullptr;
-            if (RegCreateKey(Root::CurrentUser, "Software\\Test\\" + prefix + std::to_string(i), &key) != kSuccess)
+            Key key;
+            if (RegCreateKey(Root::CurrentUser, "Software\\Test\\" + prefix + std::to_string(i), key.out()) != kSuccess
+                || RegSetDword(key, "Index", static_cast<uint32_t>(i)) != kSuccess)
                 return 1;
-            LSTATUS status = RegSetDword(key, "Index", static_cast<uint32_t>(i));
-            RegCloseKey(key);
-            if (status != kSuccess)
-                return 2;
         }
         return 0;
     };
@@ -490,36 +479,31 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing)
     ASSERT_EQ(ExitCode(first), 0);
     ASSERT_EQ(ExitCode(second), 0);
 
-    HKEY test = nullptr;
-    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software\\Test", Access::Read, &test), kSuccess);
+    Key test;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "Software\\Test", Access::Read, test.out()), kSuccess);
     std::set<std::string> names;
     std::string name;
     for (uint32_t i = 0; RegEnumKey(test, i, &name) == kSuccess; ++i) {
-        HKEY sub = nullptr;
-        uint32_t index = 9999;
-        ASSERT_EQ(RegOpenKey(test, name, Access::Read, &sub), kSuccess);
-        EXPECT_EQ(RegQueryDword(sub, "Index", &index), kSuccess);
-        EXPECT_EQ(std::to_string(index), name.substr(1));
-        RegCloseKey(sub);
+        Key sub;
+        ASSERT_EQ(RegOpenKey(test, name, Access::Read, sub.out()), kSuccess);
+        EXPECT_EQ(std::to_string(QueryDword(sub, "Index")), name.substr(1));
         names.insert(name);
     }
-    RegCloseKey(test);
     EXPECT_EQ(names.size(), 2u * kWrites);
     EXPECT_TRUE(CorruptCopies(userHive()).empty());
 }
 
 TEST_F(RegistryTest, ThreadsOfOneProcessShareTheHiveSafely)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\Threads", &key), kSuccess);
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\Threads", key.out()), kSuccess);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([key, t] {
+        threads.emplace_back([&key, t] {
             for (int i = 0; i < 50; ++i) {
                 std::string name = "T" + std::to_string(t) + "_" + std::to_string(i);
                 RegSetDword(key, name, static_cast<uint32_t>(i));
-                uint32_t value = 0;
-                RegQueryDword(key, name, &value);
+                QueryDword(key, name);
             }
         });
     }
@@ -530,17 +514,16 @@ TEST_F(RegistryTest, ThreadsOfOneProcessShareTheHiveSafely)
     while (RegEnumValue(key, count, &name, nullptr) == kSuccess)
         ++count;
     EXPECT_EQ(count, 200u);
-    RegCloseKey(key);
 }
 
 TEST_F(RegistryTest, AnUnreadableHiveIsNeverReplaced)
 {
     // A folder in the file's place cannot be read, even by root.
     std::filesystem::create_directories(userHive() / "inside");
-    HKEY key = nullptr;
-    EXPECT_EQ(RegCreateKey(Root::CurrentUser, "Software\\Other", &key), kAccessDenied);
-    EXPECT_EQ(RegOpenKey(Root::CurrentUser, "", Access::Read, &key), kSuccess);
-    RegCloseKey(key);
+    Key key;
+    Key root;
+    EXPECT_EQ(RegCreateKey(Root::CurrentUser, "Software\\Other", key.out()), kAccessDenied);
+    EXPECT_EQ(RegOpenKey(Root::CurrentUser, "", Access::Read, root.out()), kSuccess);
     EXPECT_TRUE(std::filesystem::is_directory(userHive() / "inside"));
     EXPECT_TRUE(CorruptCopies(userHive()).empty());
 }
