@@ -67,42 +67,26 @@ TEST(ComBstr, ByteLengthsAndImpossibleSizes)
     EXPECT_EQ(SysAllocStringByteLen(nullptr, 0xFFFFFFFFu), nullptr);
 }
 
-struct ConversionCase
+TEST(ComAnsiConversion, RoundTripsThroughUtf16)
 {
-    std::string ansi;
-    std::u16string wide;
-};
-
-class ComAnsiConversion : public ::testing::TestWithParam<ConversionCase>
-{
-};
-
-TEST_P(ComAnsiConversion, RoundTripsThroughUtf16)
-{
-    EXPECT_EQ(AnsiToUtf16(GetParam().ansi), GetParam().wide);
-    EXPECT_EQ(Utf16ToAnsi(GetParam().wide), GetParam().ansi);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, ComAnsiConversion,
-                         ::testing::Values(ConversionCase {"", u""}, ConversionCase {"QUIT\r\n", u"QUIT\r\n"},
-                                           ConversionCase {"Größe ändern", u"Größe ändern"},
-                                           ConversionCase {"\xF0\x9F\x98\x80", u"\U0001F600"},
-                                           ConversionCase {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}));
-
-TEST(ComAnsiConversion, BytesThatAreNotUtf8AreReadAsWindows1252)
-{
-    // A server answering in the German Windows code page loses no character.
+    const std::pair<std::string, std::u16string> texts[] = {{"", u""},
+                                                            {"QUIT\r\n", u"QUIT\r\n"},
+                                                            {"Größe ändern", u"Größe ändern"},
+                                                            {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                                                            {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}};
+    for (const auto& [ansi, wide] : texts) {
+        EXPECT_EQ(AnsiToUtf16(ansi), wide) << ansi;
+        EXPECT_EQ(Utf16ToAnsi(wide), ansi) << ansi;
+    }
+    // Bytes that are not UTF-8 are read as Windows-1252: a server answering in
+    // the German code page loses no character.
     EXPECT_EQ(AnsiToUtf16("Gr\xF6\xDF"
                           "e \x80"),
               u"Größe €");
-}
-
-TEST(ComAnsiConversion, UnpairedSurrogatesBecomeReplacementCharacters)
-{
-    const std::u16string broken = {u'a', static_cast<char16_t>(0xD800), u'b'};
-    EXPECT_EQ(Utf16ToAnsi(broken),
+    EXPECT_EQ(Utf16ToAnsi(std::u16string {u'a', static_cast<char16_t>(0xD800), u'b'}),
               "a\xEF\xBF\xBD"
-              "b");
+              "b")
+        << "an unpaired surrogate becomes the replacement character";
 }
 
 TEST(ComGuidText, ParsesBothLetterCasesAndRejectsMalformedText)
@@ -117,8 +101,14 @@ TEST(ComGuidText, ParsesBothLetterCasesAndRejectsMalformedText)
     }
 }
 
-TEST(ComGuidText, ClsidFromStringTakesTheBracedForm)
+TEST(ComGuidText, StandardIidsAndTheBracedForm)
 {
+    OLECHAR text[39];
+    ASSERT_EQ(StringFromGUID2(IID_IDispatch, text, 39), 39);
+    EXPECT_EQ(std::u16string(text), u"{00020400-0000-0000-C000-000000000046}");
+    ASSERT_EQ(StringFromGUID2(IID_IErrorInfo, text, 39), 39);
+    EXPECT_EQ(std::u16string(text), u"{1CF2B120-547D-101B-8E65-08002B2BD119}");
+    EXPECT_EQ(StringFromGUID2(IID_IDispatch, text, 38), 0) << "too small a buffer is refused";
     CLSID clsid {};
     EXPECT_EQ(CLSIDFromString(u"{00020400-0000-0000-c000-000000000046}", &clsid), S_OK);
     EXPECT_TRUE(clsid == IID_IDispatch);

@@ -41,10 +41,10 @@ struct Request
 {
     std::string verb = "GET";
     std::string object = "/";
-    std::string body;
+    std::string body {};
     uint32_t flags = kGetFlags;
-    std::string user;
-    std::string password;
+    std::string user {};
+    std::string password {};
     std::string server = "127.0.0.1";
     std::string headers = kHeaders;
 };
@@ -124,9 +124,7 @@ class InternetHttpGet : public InternetHttp, public ::testing::WithParamInterfac
 TEST_P(InternetHttpGet, ReportsStatusHeadersAndLines)
 {
     const GetCase& c = GetParam();
-    Request request;
-    request.object = c.object;
-    Fetched fetched = Fetch(port(), request);
+    Fetched fetched = Fetch(port(), {.object = c.object});
     ASSERT_TRUE(fetched.sent) << fetched.error.text << s_nginx->logs();
     EXPECT_EQ(fetched.status, c.status);
     EXPECT_EQ(fetched.statusText, c.statusText);
@@ -153,9 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InternetHttp, ProgressReportsComeInTheOrderOfTheRequest)
 {
-    Request request;
-    request.object = "/lines/with-newline.txt";
-    Fetched fetched = Fetch(port(), request);
+    Fetched fetched = Fetch(port(), {.object = "/lines/with-newline.txt"});
     ASSERT_TRUE(fetched.sent);
     // Connection and request handle, name, connect, send, receive, close,
     // complete, then both handles closing.
@@ -170,9 +166,7 @@ TEST_F(InternetHttp, ProgressReportsComeInTheOrderOfTheRequest)
 
 TEST_F(InternetHttp, RedirectsAreFollowedOnlyWhenAllowed)
 {
-    Request request;
-    request.object = "/follow";
-    request.flags = kPutFlags; // no INTERNET_FLAG_NO_AUTO_REDIRECT
+    Request request {.object = "/follow", .flags = kPutFlags}; // no INTERNET_FLAG_NO_AUTO_REDIRECT
     Fetched followed = Fetch(port(), request);
     ASSERT_TRUE(followed.sent) << followed.error.text;
     EXPECT_EQ(followed.status, 200u);
@@ -195,11 +189,8 @@ TEST_F(InternetHttp, RedirectsAreFollowedOnlyWhenAllowed)
 
 TEST_F(InternetHttp, PutCreatesOverwritesAndIsRefused)
 {
-    Request request;
-    request.verb = "PUT";
-    request.flags = kPutFlags;
-    request.object = "/dav/site/index.htm";
-    request.body = "<html>eins</html>\r\n";
+    Request request {
+        .verb = "PUT", .object = "/dav/site/index.htm", .body = "<html>eins</html>\r\n", .flags = kPutFlags};
     EXPECT_EQ(Fetch(port(), request).status, 201u);
     request.body = "<html>zwei</html>\r\n";
     EXPECT_EQ(Fetch(port(), request).status, 204u);
@@ -213,13 +204,12 @@ TEST_F(InternetHttp, PutCreatesOverwritesAndIsRefused)
 
 TEST_F(InternetHttp, AuthenticationIsAnsweredWithTheConnectionsCredentials)
 {
-    Request request;
-    request.verb = "PUT";
-    request.flags = kPutFlags;
-    request.object = "/dav-auth/auth.htm";
-    request.body = "geheim";
-    request.user = NginxServer::kUser;
-    request.password = NginxServer::kPassword;
+    Request request {.verb = "PUT",
+                     .object = "/dav-auth/auth.htm",
+                     .body = "geheim",
+                     .flags = kPutFlags,
+                     .user = NginxServer::kUser,
+                     .password = NginxServer::kPassword};
     EXPECT_EQ(Fetch(port(), request).status, 201u);
     EXPECT_EQ(velt::testing::ReadTextFile((s_nginx->davRoot() / "auth.htm").string()), "geheim");
     request.password = "falsch";
@@ -288,23 +278,14 @@ TEST_P(InternetHttpUnsafe, NothingReachesTheWire)
     EXPECT_EQ(peer.connections(), 0);
 }
 
-Request With(void (*change)(Request&))
-{
-    Request request;
-    change(request);
-    return request;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ControlCharacters, InternetHttpUnsafe,
-    ::testing::Values(UnsafeCase {"object", With([](Request& r) { r.object = "/a\r\nX-Injected: 1"; })},
-                      UnsafeCase {"user", With([](Request& r) { r.user = "user\nPASS x"; })},
-                      UnsafeCase {"password",
-                                  With([](Request& r) { r.user = "u", r.password = std::string("pw\0x", 4); })},
-                      UnsafeCase {"server", With([](Request& r) { r.server = "127.0.0.1\r\n"; })},
-                      UnsafeCase {"verb", With([](Request& r) { r.verb = "GET / HTTP/1.0\r\n"; })},
-                      UnsafeCase {"header", With([](Request& r) { r.headers = "X-A: 1\rX-B: 2\r\n"; })}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ControlCharacters, InternetHttpUnsafe,
+                         ::testing::Values(UnsafeCase {"object", {.object = "/a\r\nX-Injected: 1"}},
+                                           UnsafeCase {"user", {.user = "user\nPASS x"}},
+                                           UnsafeCase {"password", {.user = "u", .password = std::string("pw\0x", 4)}},
+                                           UnsafeCase {"server", {.server = "127.0.0.1\r\n"}},
+                                           UnsafeCase {"verb", {.verb = "GET / HTTP/1.0\r\n"}},
+                                           UnsafeCase {"header", {.headers = "X-A: 1\rX-B: 2\r\n"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PeerCase
 {
@@ -323,8 +304,7 @@ TEST_P(InternetHttpBadPeer, FailsWithItsOwnText)
 {
     const PeerCase& c = GetParam();
     TcpPeer peer(c.mode, c.bytes);
-    Request request;
-    Fetched fetched = Fetch(peer.port(), request);
+    Fetched fetched = Fetch(peer.port(), {});
     EXPECT_EQ(fetched.sent, c.sendSucceeds);
     if (c.sendSucceeds) {
         EXPECT_EQ(fetched.lines, (std::vector<std::string> {"first", "second"}));
@@ -348,14 +328,13 @@ TEST(InternetHttpFailures, PeerClosingWithoutAnAnswer)
     TcpPeer listens([](const std::string& received) {
         return PeerReply {{}, received.find("\r\n\r\n") != std::string::npos};
     });
-    Request request;
-    Fetched unanswered = Fetch(listens.port(), request);
+    Fetched unanswered = Fetch(listens.port(), {});
     EXPECT_EQ(unanswered.error.code, ERROR_INTERNET_CONNECTION_ABORTED);
     EXPECT_EQ(unanswered.error.text, "Die Verbindung mit dem Server wurde unerwartet beendet.");
 
     // Closed before the request came: either the end or the reset arrives first.
     TcpPeer closes(TcpPeer::Mode::CloseAtOnce);
-    Fetched closed = Fetch(closes.port(), request);
+    Fetched closed = Fetch(closes.port(), {});
     EXPECT_FALSE(closed.sent);
     EXPECT_TRUE(closed.error.code == ERROR_INTERNET_CONNECTION_ABORTED
                 || closed.error.code == ERROR_INTERNET_CONNECTION_RESET)
@@ -364,15 +343,14 @@ TEST(InternetHttpFailures, PeerClosingWithoutAnAnswer)
 
 TEST(InternetHttpFailures, RefusedConnectionAndSilentServer)
 {
-    Request request;
-    Fetched refused = Fetch(velt::testing::FreeTcpPort(), request);
+    Fetched refused = Fetch(velt::testing::FreeTcpPort(), {});
     EXPECT_EQ(refused.error.code, ERROR_INTERNET_CANNOT_CONNECT);
     EXPECT_EQ(refused.error.text, "Es konnte keine Verbindung mit dem Server hergestellt werden.");
 
     TcpPeer silent(TcpPeer::Mode::Silent);
     InternetSession session("agent", 1);
     session.SetTimeouts(std::chrono::seconds(1), std::chrono::seconds(1));
-    Fetched timedOut = Fetch(silent.port(), request, &session);
+    Fetched timedOut = Fetch(silent.port(), {}, &session);
     EXPECT_EQ(timedOut.error.code, ERROR_INTERNET_TIMEOUT);
     EXPECT_EQ(timedOut.error.text, "Das Zeitlimit für den Vorgang wurde überschritten.");
 }
@@ -391,9 +369,7 @@ TEST_F(InternetResolve, NamesResolveThroughTheOverride)
             return "127.0.0.1";
         return std::nullopt;
     });
-    Request request;
-    request.server = "redirect.test";
-    request.object = "/lines/with-newline.txt";
+    Request request {.object = "/lines/with-newline.txt", .server = "redirect.test"};
     Fetched fetched = Fetch(port(), request);
     ASSERT_TRUE(fetched.sent) << fetched.error.text;
     EXPECT_EQ(fetched.status, 200u);
@@ -421,9 +397,7 @@ TEST_F(InternetResolve, ProxyFromTheEnvironmentIsUsed)
     velt::testing::ScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
 
     // The proxy resolves the name; this computer does not.
-    Request request;
-    request.object = "/lines/with-newline.txt";
-    request.server = "far.test";
+    Request request {.object = "/lines/with-newline.txt", .server = "far.test"};
     Fetched proxied = Fetch(80, request);
     ASSERT_TRUE(proxied.sent) << proxied.error.text;
     EXPECT_EQ(proxied.lines, std::vector<std::string> {"by proxy"});

@@ -12,29 +12,24 @@ struct MessageCase
     const char* text;
 };
 
-class SystemMessageText : public ::testing::TestWithParam<MessageCase>
+TEST(SystemMessage, IsTheGermanSystemText)
 {
-};
-
-TEST_P(SystemMessageText, IsTheGermanSystemText)
-{
-    EXPECT_EQ(FormatSystemMessage(GetParam().code), GetParam().text);
+    const MessageCase cases[]
+        = {{10004, "Ein blockierender Vorgang wurde durch einen Aufruf von WSACancelBlockingCall unterbrochen."},
+           {10061,
+            "Es konnte keine Verbindung hergestellt werden, da der Zielcomputer die Verbindung "
+            "verweigerte."},
+           {11001, "Der angegebene Host ist unbekannt."},
+           {0x80004005, "Unbekannter Fehler"},
+           {0x80070057, "Mindestens ein Argument ist ungültig."},
+           {0x80040154, "Klasse nicht registriert"},
+           {0x8002801D, "Bibliothek nicht registriert."},
+           // An HRESULT wrapping a socket code reads as the socket code.
+           {0x80072746, "Eine vorhandene Verbindung wurde vom Remotehost geschlossen."},
+           {0x8007000E, "Nicht genügend Speicher verfügbar, um diesen Vorgang abzuschließen."}};
+    for (const MessageCase& c : cases)
+        EXPECT_EQ(FormatSystemMessage(c.code), c.text) << c.code;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, SystemMessageText,
-    ::testing::Values(
-        MessageCase {10004,
-                     "Ein blockierender Vorgang wurde durch einen Aufruf von WSACancelBlockingCall unterbrochen."},
-        MessageCase {10061,
-                     "Es konnte keine Verbindung hergestellt werden, da der Zielcomputer die Verbindung "
-                     "verweigerte."},
-        MessageCase {11001, "Der angegebene Host ist unbekannt."}, MessageCase {0x80004005, "Unbekannter Fehler"},
-        MessageCase {0x80070057, "Mindestens ein Argument ist ungültig."},
-        MessageCase {0x80040154, "Klasse nicht registriert"}, MessageCase {0x8002801D, "Bibliothek nicht registriert."},
-        // An HRESULT wrapping a socket code reads as the socket code.
-        MessageCase {0x80072746, "Eine vorhandene Verbindung wurde vom Remotehost geschlossen."},
-        MessageCase {0x8007000E, "Nicht genügend Speicher verfügbar, um diesen Vorgang abzuschließen."}));
 
 TEST(SystemMessage, EveryCodeUsersMeetHasAGermanTextWithoutLineBreak)
 {

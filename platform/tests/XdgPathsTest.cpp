@@ -36,32 +36,26 @@ struct EnvCase
     const char* expectedData;
 };
 
-class XdgPathsEnvTest : public ::testing::TestWithParam<EnvCase>
-{
-};
-
-TEST_P(XdgPathsEnvTest, FollowsTheBaseDirectoryRules)
-{
-    ScopedEnv home("HOME", GetParam().home);
-    ScopedEnv config("XDG_CONFIG_HOME", GetParam().config);
-    ScopedEnv data("XDG_DATA_HOME", GetParam().data);
-    EXPECT_EQ(platform::ConfigHome(), GetParam().expectedConfig);
-    EXPECT_EQ(platform::DataHome(), GetParam().expectedData);
-    EXPECT_EQ(platform::VeltConfigDir(), std::string(GetParam().expectedConfig) + "/VELT");
-    EXPECT_EQ(platform::VeltDataDir(), std::string(GetParam().expectedData) + "/VELT");
-}
-
 // Relative values are ignored, as the rules demand: they would depend on the
 // working directory of whichever program reads them.
-INSTANTIATE_TEST_SUITE_P(
-    Env, XdgPathsEnvTest,
-    ::testing::Values(EnvCase {"Set", "/h", "/c", "/d", "/c", "/d"},
-                      EnvCase {"Unset", "/h", std::nullopt, std::nullopt, "/h/.config", "/h/.local/share"},
-                      EnvCase {"Empty", "/h", "", "", "/h/.config", "/h/.local/share"},
-                      EnvCase {"Relative", "/h", "rel/c", "./d", "/h/.config", "/h/.local/share"},
-                      EnvCase {"TrailingSlash", "/h/", "/c/", std::nullopt, "/c", "/h/.local/share"},
-                      EnvCase {"RootHome", "/", std::nullopt, std::nullopt, "/.config", "/.local/share"}),
-    [](const ::testing::TestParamInfo<EnvCase>& info) { return info.param.name; });
+TEST(XdgPathsTest, FollowsTheBaseDirectoryRules)
+{
+    const EnvCase cases[] = {{"Set", "/h", "/c", "/d", "/c", "/d"},
+                             {"Unset", "/h", std::nullopt, std::nullopt, "/h/.config", "/h/.local/share"},
+                             {"Empty", "/h", "", "", "/h/.config", "/h/.local/share"},
+                             {"Relative", "/h", "rel/c", "./d", "/h/.config", "/h/.local/share"},
+                             {"TrailingSlash", "/h/", "/c/", std::nullopt, "/c", "/h/.local/share"},
+                             {"RootHome", "/", std::nullopt, std::nullopt, "/.config", "/.local/share"}};
+    for (const EnvCase& c : cases) {
+        ScopedEnv home("HOME", c.home);
+        ScopedEnv config("XDG_CONFIG_HOME", c.config);
+        ScopedEnv data("XDG_DATA_HOME", c.data);
+        EXPECT_EQ(platform::ConfigHome(), c.expectedConfig) << c.name;
+        EXPECT_EQ(platform::DataHome(), c.expectedData) << c.name;
+        EXPECT_EQ(platform::VeltConfigDir(), std::string(c.expectedConfig) + "/VELT") << c.name;
+        EXPECT_EQ(platform::VeltDataDir(), std::string(c.expectedData) + "/VELT") << c.name;
+    }
+}
 
 TEST(XdgPathsTest, VeltFoldersAreCreatedPrivateOnlyWhenAsked)
 {
