@@ -55,10 +55,6 @@ TEST_P(TransferSessionReports, SendsTextsAndRecordsTheAddress)
 INSTANTIATE_TEST_SUITE_P(
     Reports, TransferSessionReports,
     ::testing::Values(
-        SessionCase {"NameAndAddress",
-                     {{10, "web.example"}, {11, "192.0.2.1"}},
-                     {"Name wird gesucht (web.example)", "Name wurde zugeordnet (192.0.2.1)"},
-                     "192.0.2.1"},
         SessionCase {"ConnectedReplacesResolved",
                      {{11, "192.0.2.1"}, {20, "192.0.2.2"}, {21, "192.0.2.2"}},
                      {"Name wurde zugeordnet (192.0.2.1)", "Verbindung zum Server wird hergestellt (192.0.2.2)",
