@@ -80,42 +80,35 @@ TEST_F(SettingsCommandLineTest, PrintPageOnDefaults)
     EXPECT_EQ(HiveBytes(), before) << "printing writes nothing";
 }
 
-TEST_F(SettingsCommandLineTest, PrintPageUsesStoredAddressAndTemplate)
-{
-    const std::string templ = (m_home.home() / "vorlage.htm").string();
-    velt::testing::WriteTextFile(templ, "<head>Weiter zu <velt-tarnwick-address> (<velt-tarnwick-ipaddressonly>)");
-    ASSERT_EQ(Tarnwick({"--set", "LocalServerName=10.1.2.3", "--set", "LocalPort=8080", "--set", "UploadFile=" + templ})
-                  .exitCode,
-              0);
-    const Outcome o = Tarnwick({"--print-page"});
-    ASSERT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_TRUE(o.out.starts_with("<head>\r\n<meta name=\"uploaddate\""));
-    EXPECT_TRUE(o.out.ends_with("Weiter zu http://10.1.2.3:8080/ (10.1.2.3)")) << o.out;
-    EXPECT_EQ(o.err, "");
-}
-
-TEST_F(SettingsCommandLineTest, SetAppliesInOrderThroughTheSetters)
+// The setters' own rules are covered by the record's tests; here: order,
+// case-insensitive names, the split at the first "=", scrambled storage, and
+// what only the command line knows (the stored server name, ServiceHost).
+TEST_F(SettingsCommandLineTest, SetAppliesInOrderAndGetReadsBack)
 {
     const Outcome o = Tarnwick({"--set", "LocalPort=81", "--set", "localport=82", "--set", "UploadDir=pub", "--set",
-                                "UPLOADSERVER=Domain", "--set", "Password=gr\xC3\xBC\xC3\x9F", "--set",
-                                "RedirectUrl=http://example.net/a=b.htm"});
+                                "Password=gr\xC3\xBC\xC3\x9F", "--set", "RedirectUrl=http://example.net/a=b.htm",
+                                "--set", "LocalServerName=10.9.8.7"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(Get("LocalPort"), "82");
     EXPECT_EQ(Get("UploadDir"), "/pub");
-    EXPECT_EQ(Get("UploadServer"), "domain") << "same text in other case keeps the spelling";
     EXPECT_EQ(Get("RedirectUrl"), "http://example.net/a=b.htm") << "split at the first =";
     EXPECT_EQ(Get("Password"), "gr\xC3\xBC\xC3\x9F");
     std::string stored;
     ASSERT_TRUE(ScramblePassword("gr\xC3\xBC\xC3\x9F", stored, BuildScrambleKey("")));
     EXPECT_NE(HiveBytes().find("\"Password\"=\"" + stored + "\""), std::string::npos) << "stored scrambled";
-}
-
-TEST_F(SettingsCommandLineTest, StoredServerNameKeptAndServiceHostOverride)
-{
-    ASSERT_EQ(Tarnwick({"--set", "LocalServerName=10.9.8.7"}).exitCode, 0);
     ASSERT_EQ(Tarnwick({"--set", "UserName=jemand"}).exitCode, 0);
-    EXPECT_EQ(Get("LocalServerName"), "10.9.8.7");
+    EXPECT_EQ(Get("LocalServerName"), "10.9.8.7") << "kept by a later save";
+
+    // The page is made from the stored address and template.
+    const std::string templ = (m_home.home() / "vorlage.htm").string();
+    velt::testing::WriteTextFile(templ, "<head>Weiter zu <velt-tarnwick-address> (<velt-tarnwick-ipaddressonly>)");
+    ASSERT_EQ(Tarnwick({"--set", "UploadFile=" + templ}).exitCode, 0);
+    const Outcome page = Tarnwick({"--print-page"});
+    ASSERT_EQ(page.exitCode, 0) << page.err;
+    EXPECT_TRUE(page.out.starts_with("<head>\r\n<meta name=\"uploaddate\""));
+    EXPECT_TRUE(page.out.ends_with("Weiter zu http://10.9.8.7:82/ (10.9.8.7)")) << page.out;
+    EXPECT_EQ(page.err, "");
 
     EXPECT_EQ(Get("ServiceHost"), std::string(resources::BuiltInServiceHost()));
     ASSERT_EQ(Tarnwick({"--set", "ServiceHost=127.0.0.1:8080"}).exitCode, 0);
@@ -153,23 +146,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusalCase {"UnknownOption", {"--bogus"}}, RefusalCase {"UnknownName", {"--set", "Colour=blue"}},
                       RefusalCase {"ModifiedIsNoValue", {"--set", "Modified=1"}},
                       RefusalCase {"UnknownGet", {"--get", "Colour"}},
-                      RefusalCase {"MissingEquals", {"--set", "UserName"}}, RefusalCase {"SetWithoutValue", {"--set"}},
+                      RefusalCase {"MissingEquals", {"--set", "UserName"}},
                       RefusalCase {"PortNotANumber", {"--set", "UserName=neu", "--set", "LocalPort=80x"}},
                       RefusalCase {"PortTooLarge", {"--set", "LocalPort=65536"}},
-                      RefusalCase {"PortWithBlank", {"--set", "UploadPort= 21"}},
                       RefusalCase {"WaitTimeZero", {"--set", "UserName=neu", "--set", "WaitTimeInMin=0"}},
                       RefusalCase {"WaitTime121", {"--set", "WaitTimeInMin=121"}},
                       RefusalCase {"ServiceTypeTwo", {"--set", "UploadServiceType=2"}},
-                      RefusalCase {"FlagTwo", {"--set", "AutoStart=2"}},
                       RefusalCase {"ServiceHostUrl", {"--set", "ServiceHost=http://host/"}},
                       RefusalCase {"TextTooLong", {"--set", "UserName=" + std::string(256, 'u')}},
                       RefusalCase {"PasswordTooLong", {"--set", "Password=" + std::string(128, 'p')}},
                       RefusalCase {"LineBreak", {"--set", "RedirectUrl=http://a/\nb"}},
                       RefusalCase {"NotUtf8", {"--set", "UserName=M\xFCller"}},
-                      RefusalCase {"MixedOptions", {"--set", "UserName=neu", "--get", "UserName"}},
-                      RefusalCase {"StrayWord", {"--print-page", "quitter"}}),
+                      RefusalCase {"MixedOptions", {"--set", "UserName=neu", "--get", "UserName"}}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
+// What a backup file holds and how a Windows one is read is covered by the
+// record's tests; here the options move it between file and registry.
 TEST_F(SettingsCommandLineTest, BackupFilesWrittenAndLoadedIntoTheRegistry)
 {
     ASSERT_EQ(Tarnwick({"--set", "UploadServer=ftp.example.net", "--set", "Password=geheim"}).exitCode, 0);
@@ -179,11 +171,10 @@ TEST_F(SettingsCommandLineTest, BackupFilesWrittenAndLoadedIntoTheRegistry)
     EXPECT_EQ(text.find("geheim"), std::string::npos);
 
     const std::string windows = (m_home.home() / "WINDOWS.BAK").string();
-    velt::testing::WriteTextFile(windows, "[Options]\r\nUserName=J\xFCrgen\r\nLocalPort=8081\r\nWaitTimeInMin=x\r\n");
+    velt::testing::WriteTextFile(windows, "[Options]\r\nUserName=J\xFCrgen\r\nLocalPort=8081\r\n");
     ASSERT_EQ(Tarnwick({"--load-backup", windows}).exitCode, 0);
     EXPECT_EQ(Get("UserName"), "J\xC3\xBCrgen");
     EXPECT_EQ(Get("LocalPort"), "8081");
-    EXPECT_EQ(Get("WaitTimeInMin"), "2");
     EXPECT_EQ(Get("UploadServer"), "") << "a text key missing from the file empties the field";
     EXPECT_EQ(Get("Password"), "geheim") << "the backup holds no password; the stored one stays";
 

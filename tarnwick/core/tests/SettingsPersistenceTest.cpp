@@ -142,27 +142,19 @@ TEST_F(SettingsPersistenceTest, RegistryValuesThatDoNotFitAreNotTaken)
     EXPECT_EQ(s.GetWaitTimeInMin(), 500) << "stored numbers are taken as they are";
 }
 
-class StoredPasswordTest : public SettingsPersistenceTest,
-                           public ::testing::WithParamInterface<std::pair<std::string, std::string>>
-{
-};
-
 // A text that is no scrambled password leaves the field as it was ("keep");
 // an empty one is the empty password.
-TEST_P(StoredPasswordTest, LoadsOrKeepsTheField)
+TEST_F(SettingsPersistenceTest, StoredPasswordLoadsOrKeepsTheField)
 {
-    Put("Password", GetParam().first);
-    CRedirectSettings s;
-    s.SetPassword("keep");
-    ASSERT_TRUE(s.LoadFromRegistry(kProductKeyPath));
-    EXPECT_EQ(s.GetPassword(), GetParam().second) << GetParam().first;
+    for (const auto& [text, expected] :
+         {std::pair<std::string, std::string> {"", ""}, {"ABC", "keep"}, {"0041", "keep"}, {"a1b2", "keep"}}) {
+        Put("Password", text);
+        CRedirectSettings s;
+        s.SetPassword("keep");
+        ASSERT_TRUE(s.LoadFromRegistry(kProductKeyPath));
+        EXPECT_EQ(s.GetPassword(), expected) << text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Texts, StoredPasswordTest,
-                         ::testing::Values(std::pair<std::string, std::string> {"", ""},
-                                           std::pair<std::string, std::string> {"ABC", "keep"},
-                                           std::pair<std::string, std::string> {"0041", "keep"},
-                                           std::pair<std::string, std::string> {"a1b2", "keep"}));
 
 TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareName)
 {
