@@ -59,17 +59,14 @@ TEST_P(SamePlaceTest, OnlyTheSameServerPathPortAndSchemeCount)
 }
 
 INSTANTIATE_TEST_SUITE_P(Addresses, SamePlaceTest,
-                         ::testing::Values(PlaceCase {"http://1.2.3.4/", "http://1.2.3.4/", true},
-                                           PlaceCase {"http://1.2.3.4:80/", "http://1.2.3.4/", true},
+                         ::testing::Values(PlaceCase {"http://1.2.3.4:80/", "http://1.2.3.4/", true},
                                            PlaceCase {"http://host.example/Shop/", "HTTP://HOST.example/shop/", true},
                                            PlaceCase {"http://1.2.3.4/", "http://1.2.3.4", true}, // no path is "/"
                                            PlaceCase {"http://1.2.3.4:8080/", "http://1.2.3.4/", false},
                                            PlaceCase {"ftp://1.2.3.4/", "http://1.2.3.4/", false},
-                                           PlaceCase {"http://1.2.3.5/", "http://1.2.3.4/", false},
                                            PlaceCase {"http://1.2.3.4/a", "http://1.2.3.4/b", false},
-                                           PlaceCase {"", "http://1.2.3.4/", false}, PlaceCase {"", "", false},
+                                           PlaceCase {"", "", false},
                                            PlaceCase {"http:///", "http:///", false}, // no host yet: never current
-                                           PlaceCase {"not an address", "not an address", false},
                                            PlaceCase {"http://1.2.3.4:99999/", "http://1.2.3.4:99999/", false}));
 
 namespace {
@@ -119,7 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailureCase {0x80004005, "Fehler! URL konnte nicht aufgelößt werden.",
                                    "Fehler! URL konnte nicht aufgelößt werden."},
                       FailureCase {0x80004005, nullptr, nullptr}, // E_FAIL has a system text
-                      FailureCase {0x80040154, nullptr, nullptr}, // class not registered
                       FailureCase {0x8004F123, nullptr, "IDispatch error #61219"},
                       FailureCase {0x80040201, nullptr, "IDispatch error #1"},
                       FailureCase {0x80991234, nullptr, "Unknown error 0x80991234"},

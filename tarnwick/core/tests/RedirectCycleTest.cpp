@@ -113,6 +113,13 @@ protected:
         return *m_cycle;
     }
 
+    // A cycle with its own context; the outcomes are recorded as for Cycle().
+    void UseContext(RedirectCycle::Context context)
+    {
+        context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
+        m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+    }
+
     // Runs one cycle (or the address step) to its end.
     std::optional<Outcome> Run(bool addressesOnly = false)
     {
@@ -181,8 +188,15 @@ TEST_F(RedirectCycleTest, PageThatAnswersWithARedirectToTheAddressIsCurrent)
 {
     m_settings.SetRedirectUrl(m_nginx->url("/moved.htm"));
     ASSERT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+    EXPECT_EQ(m_view.lines.size(), 2u) << m_view.Joined();
     EXPECT_TRUE(Contains("leitet nach http://127.0.0.1/ um..."));
     EXPECT_FALSE(std::filesystem::exists(m_ftp->home() / "moved.htm"));
+
+    // Extended messages add the session's texts; they do not clear the cycle's own lines.
+    m_settings.SetExtMessages(1);
+    ASSERT_EQ(Run(), Outcome::AlreadyCurrent);
+    EXPECT_GT(m_view.lines.size(), 2u) << m_view.Joined();
+    EXPECT_TRUE(Contains("Webseite ist bereits aktuell"));
 }
 
 TEST_F(RedirectCycleTest, HttpPutUploadsIntoTheDavFolder)
@@ -228,31 +242,24 @@ TEST_P(RefusedUploadTest, FailureIsReportedAndTheUserNotified)
 INSTANTIATE_TEST_SUITE_P(Window, RefusedUploadTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Visible" : "Hidden"; });
 
-TEST_F(RedirectCycleTest, AddressServiceFailureStillShowsTheRemoteAddress)
+TEST_F(RedirectCycleTest, AddressServiceGivesTheLocalAddressOrFails)
 {
     m_settings.SetClientIpByServer(1);
     velt::testing::WriteTextFile((m_ftp->home() / "index.htm").string(), "<html></html>\n");
-    RedirectCycle::Context context;
-    context.clientIpUrl = m_nginx->url("/missing/GetClientIP.asp?TextOnly=1");
-    context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
-    m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+    RedirectCycle::Context failing;
+    failing.clientIpUrl = m_nginx->url("/missing/GetClientIP.asp?TextOnly=1");
+    UseContext(std::move(failing));
     ASSERT_EQ(Run(), Outcome::AddressesFailed) << m_view.Joined();
-    const std::vector<std::string> texts = m_view.Texts();
-    ASSERT_EQ(texts.size(), 3u) << m_view.Joined();
-    EXPECT_EQ(texts[0], "Client-IP-Adresse wird vom Server abgeholt.");
-    EXPECT_EQ(texts[1], "Server Fehler: 404. Not Found");
-    EXPECT_EQ(texts[2], "IP-Adressen konnten nicht ermittelt werden.");
+    EXPECT_EQ(m_view.Texts(),
+              (std::vector<std::string> {"Client-IP-Adresse wird vom Server abgeholt.", "Server Fehler: 404. Not Found",
+                                         "IP-Adressen konnten nicht ermittelt werden."}));
     // The remote field was filled, then both were cleared with the failure.
     EXPECT_EQ(m_view.remoteAddress, 0u);
     EXPECT_EQ(m_view.localAddress, 0u);
     EXPECT_TRUE(m_settings.GetLocalServerName().empty());
     ExpectIdle();
-}
 
-TEST_F(RedirectCycleTest, AddressServiceGivesTheLocalAddress)
-{
-    m_settings.SetClientIpByServer(1);
-    velt::testing::WriteTextFile((m_ftp->home() / "index.htm").string(), "<html></html>\n");
+    m_cycle.reset(); // the default context asks the working service
     ASSERT_EQ(Run(true), Outcome::AddressesFound) << m_view.Joined();
     EXPECT_EQ(m_view.Texts(), std::vector<std::string> {"Client-IP-Adresse wird vom Server abgeholt."});
     EXPECT_EQ(m_settings.GetLocalServerName(), "127.0.0.1");
@@ -283,22 +290,10 @@ TEST_F(RedirectCycleTest, ComponentErrorTextPrecedesTheFailure)
     EXPECT_EQ(m_view.broughtToFront, 1);
 }
 
-TEST_F(RedirectCycleTest, ExtendedMessagesOnlyWhenAskedFor)
-{
-    m_settings.SetRedirectUrl(m_nginx->url("/moved.htm"));
-    ASSERT_EQ(Run(), Outcome::AlreadyCurrent);
-    const size_t plain = m_view.lines.size();
-    EXPECT_EQ(plain, 2u) << m_view.Joined();
-    m_settings.SetExtMessages(1);
-    ASSERT_EQ(Run(), Outcome::AlreadyCurrent);
-    EXPECT_GT(m_view.lines.size(), plain) << m_view.Joined();
-    // The session's texts do not clear the list, and the cycle's own lines stay.
-    EXPECT_TRUE(Contains("Webseite ist bereits aktuell"));
-}
-
 namespace {
 
 enum class Step { AddressComponent, AddressService, Check, Upload };
+const char* const kStepNames[] = {"AddressComponent", "AddressService", "Check", "Upload"};
 
 class CancelTest : public RedirectCycleTest, public ::testing::WithParamInterface<Step>
 {
@@ -319,8 +314,7 @@ TEST_P(CancelTest, EachStepEndsThroughItsOwnMessage)
         m_settings.SetClientIpByServer(1);
         RedirectCycle::Context context;
         context.clientIpUrl = silent.url("/Tarnwick/GetClientIP.asp?TextOnly=1");
-        context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
-        m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+        UseContext(std::move(context));
         break;
     }
     case Step::Check:
@@ -375,18 +369,7 @@ TEST_P(CancelTest, EachStepEndsThroughItsOwnMessage)
 
 INSTANTIATE_TEST_SUITE_P(Steps, CancelTest,
                          ::testing::Values(Step::AddressComponent, Step::AddressService, Step::Check, Step::Upload),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case Step::AddressComponent:
-                                 return "AddressComponent";
-                             case Step::AddressService:
-                                 return "AddressService";
-                             case Step::Check:
-                                 return "Check";
-                             default:
-                                 return "Upload";
-                             }
-                         });
+                         [](const auto& info) { return std::string(kStepNames[static_cast<int>(info.param)]); });
 
 TEST_F(RedirectCycleTest, PeriodTickWhileBusyCancelsInsteadOfStartingAnother)
 {
@@ -498,8 +481,7 @@ TEST_P(AutoDialTest, DialsOnlyWhenTheServerCannotBeReachedAndAnEntryIsNamed)
         };
     }
     context.dialStatus = [&](const std::string& text) { dialTexts.push_back(text); };
-    context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
-    m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+    UseContext(std::move(context));
 
     ASSERT_TRUE(Run(true).has_value());
     EXPECT_EQ(runs, c.runs);

@@ -35,16 +35,15 @@ TEST_P(StartWordsTest, WordsCountOnlyAfterTheFirstCharacter)
     EXPECT_EQ(words.pending, c.pending) << c.line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, StartWordsTest,
-    ::testing::Values(WordCase {"", false, false, false}, WordCase {"/quit", true, false, false},
-                      WordCase {"/QUIT", true, false, false}, WordCase {"-QuIt", true, false, false},
-                      WordCase {"quit", false, false, false},
-                      WordCase {"quit /quit", false, false, false}, // first occurrence decides
-                      WordCase {"pending", false, false, false}, WordCase {"/pending", false, false, true},
-                      WordCase {"/execnow", false, true, false}, WordCase {"/ExecNow /quit", true, true, false},
-                      WordCase {"x quitter", true, false, false}, WordCase {"/exec now", false, false, false},
-                      WordCase {"\xFF\xFEquit", true, false, false}));
+INSTANTIATE_TEST_SUITE_P(Lines, StartWordsTest,
+                         ::testing::Values(WordCase {"", false, false, false}, WordCase {"-QuIt", true, false, false},
+                                           WordCase {"quit", false, false, false},
+                                           WordCase {"quit /quit", false, false, false}, // first occurrence decides
+                                           WordCase {"/pending", false, false, true},
+                                           WordCase {"/ExecNow /quit", true, true, false},
+                                           WordCase {"x quitter", true, false, false},
+                                           WordCase {"/exec now", false, false, false},
+                                           WordCase {"\xFF\xFEquit", true, false, false}));
 
 TEST(CommandLineTest, ArgumentsAreJoinedByBlanksWithoutTheProgramName)
 {
@@ -96,8 +95,6 @@ TEST_P(AutostartEntryTest, EntryStartsTheProgramHiddenWithItsPathQuoted)
 INSTANTIATE_TEST_SUITE_P(
     Paths, AutostartEntryTest,
     ::testing::Values(ExecCase {"/usr/bin/", "tarnwick", R"("/usr/bin/tarnwick" /pending)"},
-                      ExecCase {"/home/u/Meine Programme/", "tarnwick",
-                                R"("/home/u/Meine Programme/tarnwick" /pending)"},
                       ExecCase {"/opt/a\"b$c`d/", "tarnwick", R"("/opt/a\\"b\\$c\\`d/tarnwick" /pending)"},
                       ExecCase {"/opt/back\\slash/", "tarnwick", R"("/opt/back\\\\slash/tarnwick" /pending)"},
                       ExecCase {"/opt/100%/", "tarnwick", R"("/opt/100%%/tarnwick" /pending)"},
