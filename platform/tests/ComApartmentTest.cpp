@@ -21,7 +21,7 @@ HRESULT TryCreate()
     return CoCreateInstance(kUnregistered, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid());
 }
 
-TEST(ComApartment, CountsNestedInitialisationPerThread)
+TEST(ComApartment, CountsNestedInitialisationPerThreadAndChecksArguments)
 {
     velt::testing::TempHome home;
     std::thread([] {
@@ -37,6 +37,15 @@ TEST(ComApartment, CountsNestedInitialisationPerThread)
         // The threading model cannot change while initialised.
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+        EXPECT_EQ(OleRun(nullptr), E_INVALIDARG);
+        EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER);
+        IUnknown* fakeOuter = reinterpret_cast<IUnknown*>(0x1);
+        void* out = reinterpret_cast<void*>(0x1);
+        EXPECT_EQ(CoCreateInstance(kUnregistered, fakeOuter, CLSCTX_ALL, IID_IDispatch, &out), CLASS_E_NOAGGREGATION);
+        EXPECT_EQ(out, nullptr) << "the out pointer is cleared on failure";
+        EXPECT_EQ(CoGetClassObject(kUnregistered, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory, &out),
+                  REGDB_E_CLASSNOTREG)
+            << "there are no out-of-process servers";
         CoUninitialize();
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
         CoUninitialize();
@@ -73,23 +82,6 @@ TEST(ComApartment, TheMultithreadedApartmentCoversEveryThreadWhileItLasts)
         // A thread that ends without CoUninitialize leaves the apartment too.
         std::thread([] { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }).join();
         std::thread([] { EXPECT_EQ(TryCreate(), CO_E_NOTINITIALIZED); }).join();
-    }).join();
-}
-
-TEST(ComApartment, RunningStateAndArgumentChecks)
-{
-    std::thread([] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        EXPECT_EQ(OleRun(nullptr), E_INVALIDARG);
-        EXPECT_EQ(CoCreateInstance(kUnregistered, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr), E_POINTER);
-        IUnknown* fakeOuter = reinterpret_cast<IUnknown*>(0x1);
-        void* out = reinterpret_cast<void*>(0x1);
-        EXPECT_EQ(CoCreateInstance(kUnregistered, fakeOuter, CLSCTX_ALL, IID_IDispatch, &out), CLASS_E_NOAGGREGATION);
-        EXPECT_EQ(out, nullptr) << "the out pointer is cleared on failure";
-        EXPECT_EQ(CoGetClassObject(kUnregistered, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory, &out),
-                  REGDB_E_CLASSNOTREG)
-            << "there are no out-of-process servers";
-        CoUninitialize();
     }).join();
 }
 

@@ -51,24 +51,17 @@ void ExpectCancelled(const std::function<bool(InternetSession&, InternetError&)>
     EXPECT_EQ(error.code, ERROR_INTERNET_OPERATION_CANCELLED);
 }
 
-bool Get(InternetSession& session, uint16_t port, const std::string& object, InternetError& error, bool readBody,
-         const std::string& server = "127.0.0.1")
+bool SendGet(InternetSession& session, uint16_t port, InternetError& error, const std::string& server = "127.0.0.1")
 {
     auto connection = session.GetHttpConnection(server, port, "", "", error);
-    auto request = connection->OpenRequest("GET", object, "", 1, 0x84200200, error);
-    if (!request->Send("", "", error))
-        return false;
-    if (!readBody)
-        return true;
-    std::string line;
-    while (request->ReadLine(line, error)) { }
-    return !error;
+    auto request = connection->OpenRequest("GET", "/", "", 1, 0x84200200, error);
+    return request->Send("", "", error);
 }
 
 TEST(InternetCancel, WhileTheServerNeverAnswers)
 {
     TcpPeer silent(TcpPeer::Mode::Silent);
-    ExpectCancelled([&](InternetSession& s, InternetError& e) { return Get(s, silent.port(), "/", e, false); },
+    ExpectCancelled([&](InternetSession& s, InternetError& e) { return SendGet(s, silent.port(), e); },
                     [&] { return silent.waitForReceived("\r\n\r\n", std::chrono::milliseconds(0)); });
 }
 
@@ -110,7 +103,7 @@ TEST(InternetCancel, WhileTheNameIsBeingResolved)
         std::this_thread::sleep_for(std::chrono::seconds(3));
         return std::nullopt;
     });
-    ExpectCancelled([&](InternetSession& s, InternetError& e) { return Get(s, 80, "/", e, false, "slow.test"); },
+    ExpectCancelled([&](InternetSession& s, InternetError& e) { return SendGet(s, 80, e, "slow.test"); },
                     [&] { return asked.load(); });
     SetInternetResolveOverride({});
 }

@@ -76,9 +76,17 @@ protected:
     Root otherRoot() const { return GetParam() == Root::CurrentUser ? Root::ClassesRoot : Root::CurrentUser; }
 };
 
-TEST_P(RegistryHiveTest, EachRootLivesInItsOwnPrivateFile)
+TEST_P(RegistryHiveTest, OpeningNeverCreatesAndEachRootLivesInItsOwnPrivateFile)
 {
     Key key;
+    EXPECT_EQ(RegOpenKey(GetParam(), "Software\\VELT\\Tarnwick", Access::Full, key.out()), kFileNotFound);
+    EXPECT_EQ(key.handle, nullptr);
+    Key root;
+    EXPECT_EQ(RegOpenKey(GetParam(), "", Access::Read, root.out()), kSuccess);
+    std::string name;
+    EXPECT_EQ(RegEnumKey(root, 0, &name), kNoMoreItems);
+    EXPECT_FALSE(std::filesystem::exists(expectedFile()));
+
     mode_t previous = umask(0); // private whatever the umask
     LSTATUS created = RegCreateKey(GetParam(), "Software\\VELT\\Tarnwick", key.out());
     umask(previous);
@@ -96,20 +104,6 @@ TEST_P(RegistryHiveTest, EachRootLivesInItsOwnPrivateFile)
 
     Key other;
     EXPECT_EQ(RegOpenKey(otherRoot(), "Software\\VELT\\Tarnwick", Access::Read, other.out()), kFileNotFound);
-}
-
-TEST_P(RegistryHiveTest, OpeningNeverCreates)
-{
-    Key key;
-    EXPECT_EQ(RegOpenKey(GetParam(), "Software\\VELT\\Tarnwick", Access::Full, key.out()), kFileNotFound);
-    EXPECT_EQ(key.handle, nullptr);
-    EXPECT_FALSE(std::filesystem::exists(expectedFile()));
-
-    Key root;
-    EXPECT_EQ(RegOpenKey(GetParam(), "", Access::Read, root.out()), kSuccess);
-    std::string name;
-    EXPECT_EQ(RegEnumKey(root, 0, &name), kNoMoreItems);
-    EXPECT_FALSE(std::filesystem::exists(expectedFile()));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRoots, RegistryHiveTest, ::testing::Values(Root::CurrentUser, Root::ClassesRoot));

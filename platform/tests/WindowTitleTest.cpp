@@ -27,12 +27,13 @@ namespace {
 
 constexpr const char* kTitle = "VELT Tarnwick";
 
-// Waits until the owner's descriptor reports something and collects at least `count` requests.
-std::vector<TitleWindow::Request> Collect(TitleWindow& owner, size_t count)
+// Waits on the owner's descriptor and collects at least `count` requests,
+// and goes on serving until `until` (if given) is set.
+std::vector<TitleWindow::Request> Collect(TitleWindow& owner, size_t count, const std::atomic<bool>* until = nullptr)
 {
     std::vector<TitleWindow::Request> all;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (all.size() < count && std::chrono::steady_clock::now() < deadline) {
+    while ((all.size() < count || (until && !*until)) && std::chrono::steady_clock::now() < deadline) {
         pollfd watch {owner.Fd(), POLLIN, 0};
         ::poll(&watch, 1, 100);
         for (const auto& request : owner.TakeRequests())
@@ -226,14 +227,8 @@ TEST_F(WindowTitleTest, GarbageFromOnePeerDoesNotStopTheOthers)
     ASSERT_TRUE(window);
     EXPECT_TRUE(window.PostMessage(0x041E, 0, 0));
 
-    auto requests = Collect(owner, 2);
     // The owner drops the garbage peer, which ends its blocked write.
-    for (int i = 0; i < 50 && !written; ++i) {
-        pollfd watch {owner.Fd(), POLLIN, 0};
-        ::poll(&watch, 1, 100);
-        for (const auto& request : owner.TakeRequests())
-            requests.push_back(request);
-    }
+    auto requests = Collect(owner, 2, &written);
     writer.join();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].message + requests[1].message, 0x0012u + 0x041Eu);
