@@ -346,21 +346,13 @@ TEST_P(CancelTest, EachStepEndsThroughItsOwnMessage)
     ASSERT_TRUE(PumpUntil([&] { return !m_outcomes.empty(); }, std::chrono::seconds(5))) << m_view.Joined();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)); // not the 10 s time limit
     ExpectIdle();
-    switch (GetParam()) {
-    case Step::AddressComponent:
-    case Step::AddressService:
-        EXPECT_EQ(m_outcomes.back(), Outcome::AddressesFailed);
-        EXPECT_EQ(m_view.Texts().back(), "IP-Adressen konnten nicht ermittelt werden.");
-        break;
-    case Step::Check:
-        EXPECT_EQ(m_outcomes.back(), Outcome::Cancelled);
-        EXPECT_EQ(m_view.Texts().back(), "Webseite " + m_settings.GetRedirectUrl() + " leitet nicht um...");
-        break;
-    case Step::Upload:
-        EXPECT_EQ(m_outcomes.back(), Outcome::UploadFailed);
-        EXPECT_EQ(m_view.Texts().back(), "Datei mit neuer Umleitung konnte nicht gesendet werden!");
-        break;
-    }
+    const std::pair<Outcome, std::string> endings[]
+        = {{Outcome::AddressesFailed, "IP-Adressen konnten nicht ermittelt werden."},
+           {Outcome::AddressesFailed, "IP-Adressen konnten nicht ermittelt werden."},
+           {Outcome::Cancelled, "Webseite " + m_settings.GetRedirectUrl() + " leitet nicht um..."},
+           {Outcome::UploadFailed, "Datei mit neuer Umleitung konnte nicht gesendet werden!"}};
+    EXPECT_EQ(m_outcomes.back(), endings[static_cast<int>(GetParam())].first);
+    EXPECT_EQ(m_view.Texts().back(), endings[static_cast<int>(GetParam())].second);
     // Nothing runs on after the cancel.
     tarnwick::test::PumpFor(std::chrono::milliseconds(300));
     EXPECT_EQ(m_outcomes.size(), 1u);

@@ -32,6 +32,18 @@ constexpr const char* kProductKey = "Software\\VELT\\Tarnwick";
 constexpr const char* kUploaded = "Datei mit neuer Umleitung wurde erfolgreich an den Server gesendet.";
 constexpr const char* kCurrent = "Webseite ist bereits aktuell und wird nicht erneut hochgeladen...";
 
+// Polls until done() holds; false when the time ran out.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30))
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 int Count(const std::string& text, const std::string& part)
 {
     int count = 0;
@@ -86,13 +98,7 @@ protected:
 
     static bool WaitForExit(ChildProcess& process, std::chrono::milliseconds timeout)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (process.running()) {
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+        return WaitUntil([&] { return !process.running(); }, timeout);
     }
 
     std::string Log(const std::string& log = "tarnwick.log") const
@@ -102,13 +108,7 @@ protected:
 
     bool WaitForLog(const std::string& text, int count = 1, const std::string& log = "tarnwick.log")
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (Count(Log(log), text) < count) {
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+        return WaitUntil([&] { return Count(Log(log), text) >= count; });
     }
 
     // Every line on standard output is one time-stamped status line.
@@ -222,9 +222,7 @@ TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)
 {
     auto first = Start({"--headless"}, "a.log");
     auto second = Start({"--headless"}, "b.log");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (first->running() && second->running() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    WaitUntil([&] { return !first->running() || !second->running(); }, std::chrono::seconds(10));
     ChildProcess& ended = first->running() ? *second : *first;
     ChildProcess& runs = first->running() ? *first : *second;
     ASSERT_FALSE(ended.running());
