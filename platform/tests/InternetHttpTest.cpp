@@ -258,70 +258,39 @@ TEST_F(InternetHttp, AddHeadersKeepsPresentOnesWhenAskedTo)
     EXPECT_EQ(wire.find("Injected"), std::string::npos);
 }
 
-struct UnsafeCase
-{
-    const char* name;
-    Request request;
-};
-
-class InternetHttpUnsafe : public ::testing::TestWithParam<UnsafeCase>
-{
-};
-
-TEST_P(InternetHttpUnsafe, NothingReachesTheWire)
+TEST(InternetHttpFailures, ControlCharactersNeverReachTheWire)
 {
     TcpPeer peer(TcpPeer::Mode::Silent);
-    Fetched fetched = Fetch(peer.port(), GetParam().request);
-    EXPECT_FALSE(fetched.sent);
-    EXPECT_EQ(fetched.error.code, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(fetched.error.text, "Falscher Parameter.");
+    const std::pair<const char*, Request> unsafe[] = {{"object", {.object = "/a\r\nX-Injected: 1"}},
+                                                      {"user", {.user = "user\nPASS x"}},
+                                                      {"password", {.user = "u", .password = std::string("pw\0x", 4)}},
+                                                      {"server", {.server = "127.0.0.1\r\n"}},
+                                                      {"verb", {.verb = "GET / HTTP/1.0\r\n"}},
+                                                      {"header", {.headers = "X-A: 1\rX-B: 2\r\n"}}};
+    for (const auto& [name, request] : unsafe) {
+        Fetched fetched = Fetch(peer.port(), request);
+        EXPECT_FALSE(fetched.sent) << name;
+        EXPECT_EQ(fetched.error.code, ERROR_INVALID_PARAMETER) << name;
+        EXPECT_EQ(fetched.error.text, "Falscher Parameter.") << name;
+    }
     EXPECT_EQ(peer.connections(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(ControlCharacters, InternetHttpUnsafe,
-                         ::testing::Values(UnsafeCase {"object", {.object = "/a\r\nX-Injected: 1"}},
-                                           UnsafeCase {"user", {.user = "user\nPASS x"}},
-                                           UnsafeCase {"password", {.user = "u", .password = std::string("pw\0x", 4)}},
-                                           UnsafeCase {"server", {.server = "127.0.0.1\r\n"}},
-                                           UnsafeCase {"verb", {.verb = "GET / HTTP/1.0\r\n"}},
-                                           UnsafeCase {"header", {.headers = "X-A: 1\rX-B: 2\r\n"}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct PeerCase
+TEST(InternetHttpFailures, GarbageAndAnEarlyEndFailWithTheirOwnText)
 {
-    const char* name;
-    TcpPeer::Mode mode;
-    const char* bytes;
-    uint32_t error; // of Send, or of reading when sendSucceeds
-    bool sendSucceeds;
-};
+    TcpPeer garbage(TcpPeer::Mode::SendAndClose, "garbage\x01\xff\r\n\r\n");
+    Fetched invalid = Fetch(garbage.port(), {});
+    EXPECT_FALSE(invalid.sent);
+    EXPECT_EQ(invalid.error.code, ERROR_HTTP_INVALID_SERVER_RESPONSE) << invalid.error.text;
+    EXPECT_EQ(invalid.error.text, InternetErrorText(ERROR_HTTP_INVALID_SERVER_RESPONSE));
 
-class InternetHttpBadPeer : public ::testing::TestWithParam<PeerCase>
-{
-};
-
-TEST_P(InternetHttpBadPeer, FailsWithItsOwnText)
-{
-    const PeerCase& c = GetParam();
-    TcpPeer peer(c.mode, c.bytes);
-    Fetched fetched = Fetch(peer.port(), {});
-    EXPECT_EQ(fetched.sent, c.sendSucceeds);
-    if (c.sendSucceeds) {
-        EXPECT_EQ(fetched.lines, (std::vector<std::string> {"first", "second"}));
-    }
-    const InternetError& error = c.sendSucceeds ? fetched.readError : fetched.error;
-    EXPECT_EQ(error.code, c.error) << error.text;
-    EXPECT_EQ(error.text, InternetErrorText(c.error));
+    TcpPeer early(TcpPeer::Mode::SendAndClose, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst\nsecond");
+    Fetched cut = Fetch(early.port(), {});
+    ASSERT_TRUE(cut.sent) << cut.error.text;
+    EXPECT_EQ(cut.lines, (std::vector<std::string> {"first", "second"}));
+    EXPECT_EQ(cut.readError.code, ERROR_INTERNET_CONNECTION_ABORTED) << cut.readError.text;
+    EXPECT_EQ(cut.readError.text, InternetErrorText(ERROR_INTERNET_CONNECTION_ABORTED));
 }
-
-INSTANTIATE_TEST_SUITE_P(Peers, InternetHttpBadPeer,
-                         ::testing::Values(PeerCase {"AnswersGarbage", TcpPeer::Mode::SendAndClose,
-                                                     "garbage\x01\xff\r\n\r\n", ERROR_HTTP_INVALID_SERVER_RESPONSE,
-                                                     false},
-                                           PeerCase {"EndsBodyEarly", TcpPeer::Mode::SendAndClose,
-                                                     "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst\nsecond",
-                                                     ERROR_INTERNET_CONNECTION_ABORTED, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InternetHttpFailures, PeerClosingWithoutAnAnswer)
 {

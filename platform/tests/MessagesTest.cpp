@@ -54,41 +54,34 @@ struct FilterCase
     uint32_t expected; // 0: nothing matches
 };
 
-class MessagesFilter : public ::testing::TestWithParam<FilterCase>
+TEST(MessagesQueue, FiltersSelectTheFirstMatchingMessageAndLeaveTheRest)
 {
-};
-
-TEST_P(MessagesFilter, SelectsTheFirstMatchingMessageAndLeavesTheRest)
-{
-    const FilterCase c = GetParam();
-    OnNewThread([c] {
+    const FilterCase cases[] = {{"AnyWindowAnyNumber", nullptr, 0, 0, kFirst},
+                                {"ThreadOnlyAnyNumber", HWND_THREAD_ONLY, 0, 0, kFirst},
+                                {"ExactNumberInTheMiddle", HWND_THREAD_ONLY, kCancel, kCancel, kCancel},
+                                {"RangeSkipsEarlierMessages", nullptr, kSecond, kCancel, kCancel},
+                                {"RangeWithoutMatch", nullptr, WM_TIMER, WM_TIMER, 0},
+                                {"SomeWindowGetsNoThreadMessage", reinterpret_cast<void*>(0x1234), 0, 0, 0}};
+    OnNewThread([&cases] {
         const uint32_t self = GetCurrentThreadId();
-        ASSERT_TRUE(PostThreadMessage(self, kFirst, 1, 0));
-        ASSERT_TRUE(PostThreadMessage(self, kCancel, 2, 0));
-        ASSERT_TRUE(PostThreadMessage(self, kSecond, 3, 0));
-        MSG msg;
-        const bool found = PeekMessage(&msg, c.hwnd, c.min, c.max, PM_REMOVE);
-        EXPECT_EQ(found, c.expected != 0);
-        if (found) {
-            EXPECT_EQ(msg.message, c.expected);
+        for (const FilterCase& c : cases) {
+            ASSERT_TRUE(PostThreadMessage(self, kFirst, 1, 0));
+            ASSERT_TRUE(PostThreadMessage(self, kCancel, 2, 0));
+            ASSERT_TRUE(PostThreadMessage(self, kSecond, 3, 0));
+            MSG msg;
+            const bool found = PeekMessage(&msg, c.hwnd, c.min, c.max, PM_REMOVE);
+            EXPECT_EQ(found, c.expected != 0) << c.name;
+            if (found) {
+                EXPECT_EQ(msg.message, c.expected) << c.name;
+            }
+            // Whatever was not taken is still there.
+            size_t rest = 0;
+            while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+                ++rest;
+            EXPECT_EQ(rest, found ? 2u : 3u) << c.name;
         }
-        // Whatever was not taken is still there.
-        std::vector<uint32_t> rest;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-            rest.push_back(msg.message);
-        EXPECT_EQ(rest.size(), found ? 2u : 3u);
     });
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Filters, MessagesFilter,
-    ::testing::Values(FilterCase {"AnyWindowAnyNumber", nullptr, 0, 0, kFirst},
-                      FilterCase {"ThreadOnlyAnyNumber", HWND_THREAD_ONLY, 0, 0, kFirst},
-                      FilterCase {"ExactNumberInTheMiddle", HWND_THREAD_ONLY, kCancel, kCancel, kCancel},
-                      FilterCase {"RangeSkipsEarlierMessages", nullptr, kSecond, kCancel, kCancel},
-                      FilterCase {"RangeWithoutMatch", nullptr, WM_TIMER, WM_TIMER, 0},
-                      FilterCase {"SomeWindowGetsNoThreadMessage", reinterpret_cast<void*>(0x1234), 0, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MessagesQueue, PostedMessagesComeBackInOrderAndKeepTheDescriptorReadable)
 {

@@ -48,37 +48,28 @@ struct ReadCase
     const char* expected;
 };
 
-class ProfileReadTest : public ProfileTest, public ::testing::WithParamInterface<ReadCase>
+TEST_F(ProfileTest, FindsTheValueAsWindowsWould)
 {
-};
-
-TEST_P(ProfileReadTest, FindsTheValueAsWindowsWould)
-{
-    WriteTextFile(file(), GetParam().content);
-    EXPECT_EQ(Read(GetParam().section, GetParam().key, file()), GetParam().expected);
+    const ReadCase cases[]
+        = {{"CrLf", "[Options]\r\nUserName=anonymous\r\nUploadDir=/\r\n", "Options", "UserName", "anonymous"},
+           {"NoFinalLineEnd", "[Options]\r\nUploadDir=/htdocs", "Options", "UploadDir", "/htdocs"},
+           {"CaseOfNames", "[OPTIONS]\nusername=x\n", "Options", "UserName", "x"},
+           {"Blanks", "  [ Options ]  \n  UserName  =  a b  \t\n", "Options", "UserName", "a b"},
+           {"Quotes", "[Options]\nUploadFile=\"C:\\Vorlage.htm\"\n", "Options", "UploadFile", "C:\\Vorlage.htm"},
+           {"EqualsInValue", "[Options]\nRedirectUrl=http://h/?a=b\n", "Options", "RedirectUrl", "http://h/?a=b"},
+           {"Windows1252", "[Options]\r\nUserName=J\xf6rg M\xfcller \x80\r\n", "Options", "UserName", "Jörg Müller €"},
+           {"Utf8Bom", "\xEF\xBB\xBF[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
+           {"Utf16", "\xFF\xFE[\0O\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0"s, "O", "k", "ü"},
+           {"FirstOfTwoKeys", "[Options]\nUserName=first\nUserName=second\n", "Options", "UserName", "first"},
+           {"KeyOfOtherSection", "[Other]\nUserName=x\n[Options]\nUploadDir=/\n", "Options", "UserName", "<default>"},
+           {"MissingSection", "[Other]\nUserName=x\n", "Options", "UserName", "<default>"},
+           {"EmptyValue", "[Options]\nUserName=\n", "Options", "UserName", ""},
+           {"Garbage", "\x00\x01[\xff\xfe\x00Options]\n\x7f"s, "Options", "UserName", "<default>"}};
+    for (const ReadCase& c : cases) {
+        WriteTextFile(file(), c.content);
+        EXPECT_EQ(Read(c.section, c.key, file()), c.expected) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, ProfileReadTest,
-    ::testing::Values(
-        ReadCase {"CrLf", "[Options]\r\nUserName=anonymous\r\nUploadDir=/\r\n", "Options", "UserName", "anonymous"},
-        ReadCase {"NoFinalLineEnd", "[Options]\r\nUploadDir=/htdocs", "Options", "UploadDir", "/htdocs"},
-        ReadCase {"CaseOfNames", "[OPTIONS]\nusername=x\n", "Options", "UserName", "x"},
-        ReadCase {"Blanks", "  [ Options ]  \n  UserName  =  a b  \t\n", "Options", "UserName", "a b"},
-        ReadCase {"Quotes", "[Options]\nUploadFile=\"C:\\Vorlage.htm\"\n", "Options", "UploadFile", "C:\\Vorlage.htm"},
-        ReadCase {"EqualsInValue", "[Options]\nRedirectUrl=http://h/?a=b\n", "Options", "RedirectUrl", "http://h/?a=b"},
-        ReadCase {"Windows1252", "[Options]\r\nUserName=J\xf6rg M\xfcller \x80\r\n", "Options", "UserName",
-                  "Jörg Müller €"},
-        ReadCase {"Utf8Bom", "\xEF\xBB\xBF[Options]\nUserName=Jörg\n", "Options", "UserName", "Jörg"},
-        ReadCase {"Utf16", "\xFF\xFE[\0O\0]\0\r\0\n\0k\0=\0\xFC\0\r\0\n\0"s, "O", "k", "ü"},
-        ReadCase {"FirstOfTwoKeys", "[Options]\nUserName=first\nUserName=second\n", "Options", "UserName", "first"},
-        ReadCase {"KeyOfOtherSection", "[Other]\nUserName=x\n[Options]\nUploadDir=/\n", "Options", "UserName",
-                  "<default>"},
-        ReadCase {"MissingSection", "[Other]\nUserName=x\n", "Options", "UserName", "<default>"},
-        ReadCase {"EmptyValue", "[Options]\nUserName=\n", "Options", "UserName", ""},
-        ReadCase {"Garbage", "\x00\x01[\xff\xfe\x00Options]\n\x7f"s, "Options", "UserName", "<default>"}),
-
-    [](const ::testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
 TEST_F(ProfileTest, MissingFileGivesTheDefault)
 {
@@ -110,29 +101,18 @@ TEST_F(ProfileTest, LongValuesAreCutToTheBuffer)
     EXPECT_EQ(untouched, '#');
 }
 
-struct NumberCase
-{
-    const char* text;
-    int expected;
-};
-
-class ProfileNumberTest : public ProfileTest, public ::testing::WithParamInterface<NumberCase>
-{
-};
-
 // A value with no leading number keeps the caller's default, so that a
 // damaged file cannot set a period or port of 0.
-TEST_P(ProfileNumberTest, ReadsTheLeadingDecimalNumber)
+TEST_F(ProfileTest, NumbersAreTheLeadingDecimalNumber)
 {
-    WriteTextFile(file(), std::string("[Options]\r\nWaitTimeInMin=") + GetParam().text + "\r\n");
-    EXPECT_EQ(GetPrivateProfileInt("options", "waittimeinmin", 7, file()), GetParam().expected);
+    const std::pair<const char*, int> cases[] = {{"-7", -7},  {"  12abc", 12},    {"0", 0},
+                                                 {"0x10", 0}, {"abc", 7},         {"", 7},
+                                                 {"- 3", 7},  {"99999999999", 7}, {"-2147483648", -2147483647 - 1}};
+    for (const auto& [text, expected] : cases) {
+        WriteTextFile(file(), std::string("[Options]\r\nWaitTimeInMin=") + text + "\r\n");
+        EXPECT_EQ(GetPrivateProfileInt("options", "waittimeinmin", 7, file()), expected) << text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, ProfileNumberTest,
-                         ::testing::Values(NumberCase {"-7", -7}, NumberCase {"  12abc", 12}, NumberCase {"0", 0},
-                                           NumberCase {"0x10", 0}, NumberCase {"abc", 7}, NumberCase {"", 7},
-                                           NumberCase {"- 3", 7}, NumberCase {"99999999999", 7},
-                                           NumberCase {"-2147483648", -2147483647 - 1}));
 
 TEST_F(ProfileTest, WritingChangesOneLineAndKeepsTheRest)
 {

@@ -67,37 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
                       UrlCase {"Blank", "http://h/my page.htm", INTERNET_SERVICE_HTTP, "h", "/my page.htm", 80}),
     [](const ::testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
 
-struct BadUrl
+TEST(UrlRefusedTest, FailsAndLeavesTheResultAlone)
 {
-    const char* name;
-    std::string url;
-};
-
-class UrlRefusedTest : public ::testing::TestWithParam<BadUrl>
-{
-};
-
-TEST_P(UrlRefusedTest, FailsAndLeavesTheResultAlone)
-{
-    InternetUrl url;
-    url.server = "unchanged";
-    EXPECT_FALSE(ParseInternetUrl(GetParam().url, url));
-    EXPECT_EQ(url.server, "unchanged");
+    for (const std::string& bad : {""s, "domain/index.htm"s, "localhost:80"s, "http://"s, "http:///index.htm"s,
+                                   "foo://h/"s, "mailto:info@example"s, "http://h:0/"s, "http://h:65536/"s,
+                                   "http://h:8o/"s, "http://h/a\rb"s, "http://h/\nHost: evil"s, "http://h/\0x"s,
+                                   " http://h/"s, "http://[::1/"s, "ftp://us%0D%0AER@h/"s, "http://a b/"s}) {
+        InternetUrl url;
+        url.server = "unchanged";
+        EXPECT_FALSE(ParseInternetUrl(bad, url)) << bad;
+        EXPECT_EQ(url.server, "unchanged") << bad;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Urls, UrlRefusedTest,
-                         ::testing::Values(BadUrl {"Empty", ""}, BadUrl {"NoScheme", "domain/index.htm"},
-                                           BadUrl {"HostAndPort", "localhost:80"}, BadUrl {"SchemeOnly", "http://"},
-                                           BadUrl {"NoServer", "http:///index.htm"},
-                                           BadUrl {"UnknownScheme", "foo://h/"},
-                                           BadUrl {"MailtoHasNoServer", "mailto:info@example"},
-                                           BadUrl {"PortZero", "http://h:0/"}, BadUrl {"Port65536", "http://h:65536/"},
-                                           BadUrl {"PortLetters", "http://h:8o/"}, BadUrl {"Cr", "http://h/a\rb"},
-                                           BadUrl {"Lf", "http://h/\nHost: evil"}, BadUrl {"Nul", "http://h/\0x"s},
-                                           BadUrl {"LeadingBlank", " http://h/"}, BadUrl {"BadIpv6", "http://[::1/"},
-                                           BadUrl {"EncodedLineBreakInUser", "ftp://us%0D%0AER@h/"},
-                                           BadUrl {"BlankInHost", "http://a b/"}),
-                         [](const ::testing::TestParamInfo<BadUrl>& info) { return info.param.name; });
 
 TEST(UrlRobustnessTest, HugeAndRandomInputFailsQuietly)
 {
