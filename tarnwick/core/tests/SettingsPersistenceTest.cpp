@@ -146,8 +146,7 @@ TEST_F(SettingsPersistenceTest, RegistryValuesThatDoNotFitAreNotTaken)
 // an empty one is the empty password.
 TEST_F(SettingsPersistenceTest, StoredPasswordLoadsOrKeepsTheField)
 {
-    for (const auto& [text, expected] :
-         {std::pair<std::string, std::string> {"", ""}, {"ABC", "keep"}, {"0041", "keep"}, {"a1b2", "keep"}}) {
+    for (const auto& [text, expected] : {std::pair<std::string, std::string> {"", ""}, {"ABC", "keep"}}) {
         Put("Password", text);
         CRedirectSettings s;
         s.SetPassword("keep");
