@@ -17,54 +17,46 @@ struct ErrorCase
     const char* text;
 };
 
-class InternetErrorMapping : public ::testing::TestWithParam<ErrorCase>
+TEST(InternetErrorText, EachKindGivesTheGermanText)
 {
-};
-
-TEST_P(InternetErrorMapping, GivesTheGermanText)
-{
-    const ErrorCase& c = GetParam();
-    InternetError error = InternetErrorFromCurl(c.curl, "detail from libcurl", c.answer);
-    EXPECT_EQ(error.code, c.code);
-    EXPECT_EQ(error.text, c.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, InternetErrorMapping,
-    ::testing::Values(
-        ErrorCase {CURLE_COULDNT_RESOLVE_HOST, "", ERROR_INTERNET_NAME_NOT_RESOLVED,
-                   "Der Servername oder die Serveradresse konnte nicht verarbeitet werden."},
-        ErrorCase {CURLE_COULDNT_CONNECT, "", ERROR_INTERNET_CANNOT_CONNECT,
-                   "Es konnte keine Verbindung mit dem Server hergestellt werden."},
-        ErrorCase {CURLE_OPERATION_TIMEDOUT, "", ERROR_INTERNET_TIMEOUT,
-                   "Das Zeitlimit für den Vorgang wurde überschritten."},
-        ErrorCase {CURLE_RECV_ERROR, "", ERROR_INTERNET_CONNECTION_RESET,
-                   "Die Verbindung mit dem Server wurde zurückgesetzt."},
-        ErrorCase {CURLE_GOT_NOTHING, "", ERROR_INTERNET_CONNECTION_ABORTED,
-                   "Die Verbindung mit dem Server wurde unerwartet beendet."},
-        ErrorCase {CURLE_PARTIAL_FILE, "", ERROR_INTERNET_CONNECTION_ABORTED,
-                   "Die Verbindung mit dem Server wurde unerwartet beendet."},
-        ErrorCase {CURLE_ABORTED_BY_CALLBACK, "", ERROR_INTERNET_OPERATION_CANCELLED, "Der Vorgang wurde abgebrochen."},
-        ErrorCase {CURLE_WEIRD_SERVER_REPLY, "", ERROR_HTTP_INVALID_SERVER_RESPONSE,
-                   "Die Antwort des Servers ist ungültig oder wurde nicht erkannt."},
-        ErrorCase {CURLE_LOGIN_DENIED, "530 Login incorrect.", ERROR_INTERNET_LOGIN_FAILURE,
-                   "Die Anmeldung am Server wurde abgelehnt.\r\n530 Login incorrect."},
-        ErrorCase {CURLE_UPLOAD_FAILED, "553 Not permitted.", ERROR_INTERNET_EXTENDED_ERROR,
-                   "Der Server hat den Zugriff auf die Datei verweigert.\r\n553 Not permitted."},
-        ErrorCase {CURLE_REMOTE_ACCESS_DENIED, "", ERROR_INTERNET_EXTENDED_ERROR,
-                   "Der Server hat den Zugriff auf die Datei verweigert."},
-        ErrorCase {CURLE_FTP_PORT_FAILED, "500 PORT refused", ERROR_INTERNET_EXTENDED_ERROR,
-                   "Der FTP-Server hat die Datenverbindung im aktiven Modus abgelehnt.\r\n500 PORT refused"},
-        ErrorCase {CURLE_COULDNT_RESOLVE_PROXY, "", ERROR_INTERNET_PROXY_SERVER_UNREACHABLE,
-                   "Der Proxyserver ist nicht erreichbar."},
-        ErrorCase {CURLE_URL_MALFORMAT, "", ERROR_INTERNET_INVALID_URL, "Die URL ist ungültig."},
-        ErrorCase {CURLE_TOO_MANY_REDIRECTS, "", ERROR_HTTP_REDIRECT_FAILED, "Die Umleitung ist fehlgeschlagen."},
+    const ErrorCase cases[] = {
+        {CURLE_COULDNT_RESOLVE_HOST, "", ERROR_INTERNET_NAME_NOT_RESOLVED,
+         "Der Servername oder die Serveradresse konnte nicht verarbeitet werden."},
+        {CURLE_COULDNT_CONNECT, "", ERROR_INTERNET_CANNOT_CONNECT,
+         "Es konnte keine Verbindung mit dem Server hergestellt werden."},
+        {CURLE_OPERATION_TIMEDOUT, "", ERROR_INTERNET_TIMEOUT, "Das Zeitlimit für den Vorgang wurde überschritten."},
+        {CURLE_RECV_ERROR, "", ERROR_INTERNET_CONNECTION_RESET, "Die Verbindung mit dem Server wurde zurückgesetzt."},
+        {CURLE_GOT_NOTHING, "", ERROR_INTERNET_CONNECTION_ABORTED,
+         "Die Verbindung mit dem Server wurde unerwartet beendet."},
+        {CURLE_PARTIAL_FILE, "", ERROR_INTERNET_CONNECTION_ABORTED,
+         "Die Verbindung mit dem Server wurde unerwartet beendet."},
+        {CURLE_ABORTED_BY_CALLBACK, "", ERROR_INTERNET_OPERATION_CANCELLED, "Der Vorgang wurde abgebrochen."},
+        {CURLE_WEIRD_SERVER_REPLY, "", ERROR_HTTP_INVALID_SERVER_RESPONSE,
+         "Die Antwort des Servers ist ungültig oder wurde nicht erkannt."},
+        {CURLE_LOGIN_DENIED, "530 Login incorrect.", ERROR_INTERNET_LOGIN_FAILURE,
+         "Die Anmeldung am Server wurde abgelehnt.\r\n530 Login incorrect."},
+        {CURLE_UPLOAD_FAILED, "553 Not permitted.", ERROR_INTERNET_EXTENDED_ERROR,
+         "Der Server hat den Zugriff auf die Datei verweigert.\r\n553 Not permitted."},
+        {CURLE_REMOTE_ACCESS_DENIED, "", ERROR_INTERNET_EXTENDED_ERROR,
+         "Der Server hat den Zugriff auf die Datei verweigert."},
+        {CURLE_FTP_PORT_FAILED, "500 PORT refused", ERROR_INTERNET_EXTENDED_ERROR,
+         "Der FTP-Server hat die Datenverbindung im aktiven Modus abgelehnt.\r\n500 PORT refused"},
+        {CURLE_COULDNT_RESOLVE_PROXY, "", ERROR_INTERNET_PROXY_SERVER_UNREACHABLE,
+         "Der Proxyserver ist nicht erreichbar."},
+        {CURLE_URL_MALFORMAT, "", ERROR_INTERNET_INVALID_URL, "Die URL ist ungültig."},
+        {CURLE_TOO_MANY_REDIRECTS, "", ERROR_HTTP_REDIRECT_FAILED, "Die Umleitung ist fehlgeschlagen."},
         // A server answer is only added where it explains the failure.
-        ErrorCase {CURLE_COULDNT_CONNECT, "421 busy", ERROR_INTERNET_CANNOT_CONNECT,
-                   "Es konnte keine Verbindung mit dem Server hergestellt werden."},
+        {CURLE_COULDNT_CONNECT, "421 busy", ERROR_INTERNET_CANNOT_CONNECT,
+         "Es konnte keine Verbindung mit dem Server hergestellt werden."},
         // Rare kinds keep libcurl's words and its detail.
-        ErrorCase {CURLE_FILESIZE_EXCEEDED, "", ERROR_INTERNET_INTERNAL_ERROR,
-                   "Maximum file size exceeded (detail from libcurl)"}));
+        {CURLE_FILESIZE_EXCEEDED, "", ERROR_INTERNET_INTERNAL_ERROR,
+         "Maximum file size exceeded (detail from libcurl)"}};
+    for (const ErrorCase& c : cases) {
+        InternetError error = InternetErrorFromCurl(c.curl, "detail from libcurl", c.answer);
+        EXPECT_EQ(error.code, c.code) << c.text;
+        EXPECT_EQ(error.text, c.text);
+    }
+}
 
 TEST(InternetErrorText, SuccessAndUnknownNumbersHaveNoText)
 {

@@ -117,37 +117,33 @@ struct GetCase
     const char* location; // nullptr: no Location header
 };
 
-class InternetHttpGet : public InternetHttp, public ::testing::WithParamInterface<GetCase>
+TEST_F(InternetHttp, GetReportsStatusHeadersAndLines)
 {
-};
-
-TEST_P(InternetHttpGet, ReportsStatusHeadersAndLines)
-{
-    const GetCase& c = GetParam();
-    Fetched fetched = Fetch(port(), {.object = c.object});
-    ASSERT_TRUE(fetched.sent) << fetched.error.text << s_nginx->logs();
-    EXPECT_EQ(fetched.status, c.status);
-    EXPECT_EQ(fetched.statusText, c.statusText);
-    if (!c.lines.empty()) {
-        EXPECT_EQ(fetched.lines, c.lines);
+    const GetCase cases[] = {{"/lines/with-newline.txt", 200, "OK", {"first line", "second line"}, nullptr},
+                             {"/lines/without-newline.txt", 200, "OK", {"first line", "second line"}, nullptr},
+                             {"/redirect/302", 302, "Moved Temporarily", {}, NginxServer::kRedirectLocation},
+                             {"/redirect/301", 301, "Moved Permanently", {}, NginxServer::kRedirectLocation},
+                             {"/redirect/302-bare", 302, "Moved Temporarily", {}, nullptr},
+                             {"/auth/index.htm", 401, "Unauthorized", {}, nullptr},
+                             {"/missing.htm", 404, "Not Found", {}, nullptr},
+                             {"/long-line.txt", 200, "OK", {std::string(5000, 'x'), "end"}, nullptr}};
+    for (const GetCase& c : cases) {
+        SCOPED_TRACE(c.object);
+        Fetched fetched = Fetch(port(), {.object = c.object});
+        ASSERT_TRUE(fetched.sent) << fetched.error.text << s_nginx->logs();
+        EXPECT_EQ(fetched.status, c.status);
+        EXPECT_EQ(fetched.statusText, c.statusText);
+        if (!c.lines.empty()) {
+            EXPECT_EQ(fetched.lines, c.lines);
+        }
+        EXPECT_EQ(fetched.hasLocation, c.location != nullptr);
+        EXPECT_EQ(fetched.location, c.location ? c.location : "");
+        EXPECT_FALSE(fetched.readError);
+        EXPECT_EQ(fetched.rawHeaders.rfind("HTTP/1.1 " + std::to_string(c.status) + " " + c.statusText + "\r\n", 0),
+                  0u);
+        EXPECT_EQ(fetched.rawHeaders.substr(fetched.rawHeaders.size() - 4), "\r\n\r\n");
     }
-    EXPECT_EQ(fetched.hasLocation, c.location != nullptr);
-    EXPECT_EQ(fetched.location, c.location ? c.location : "");
-    EXPECT_FALSE(fetched.readError);
-    EXPECT_EQ(fetched.rawHeaders.rfind("HTTP/1.1 " + std::to_string(c.status) + " " + c.statusText + "\r\n", 0), 0u);
-    EXPECT_EQ(fetched.rawHeaders.substr(fetched.rawHeaders.size() - 4), "\r\n\r\n");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, InternetHttpGet,
-    ::testing::Values(GetCase {"/lines/with-newline.txt", 200, "OK", {"first line", "second line"}, nullptr},
-                      GetCase {"/lines/without-newline.txt", 200, "OK", {"first line", "second line"}, nullptr},
-                      GetCase {"/redirect/302", 302, "Moved Temporarily", {}, NginxServer::kRedirectLocation},
-                      GetCase {"/redirect/301", 301, "Moved Permanently", {}, NginxServer::kRedirectLocation},
-                      GetCase {"/redirect/302-bare", 302, "Moved Temporarily", {}, nullptr},
-                      GetCase {"/auth/index.htm", 401, "Unauthorized", {}, nullptr},
-                      GetCase {"/missing.htm", 404, "Not Found", {}, nullptr},
-                      GetCase {"/long-line.txt", 200, "OK", {std::string(5000, 'x'), "end"}, nullptr}));
 
 TEST_F(InternetHttp, ProgressReportsComeInTheOrderOfTheRequest)
 {

@@ -115,39 +115,32 @@ struct BufferCase
     LSTATUS status;
 };
 
-class RegistryBufferTest : public RegistryTest, public ::testing::WithParamInterface<BufferCase>
-{
-};
-
 // The settings record reads strings into 256 bytes: 255 characters and the
 // terminating zero fit, one more does not and leaves the caller's buffer alone.
-TEST_P(RegistryBufferTest, StringsCountTheirTerminatingZero)
+TEST_F(RegistryTest, StringsCountTheirTerminatingZero)
 {
-    const BufferCase& c = GetParam();
     Key key;
     ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\VELT\\Tarnwick", key.out()), kSuccess);
-    std::string stored(c.length, 'x');
-    ASSERT_EQ(RegSetString(key, "UploadServer", stored), kSuccess);
-
-    std::vector<char> buffer(c.buffer + 1, '#');
-    uint32_t size = c.buffer;
-    uint32_t type = REG_NONE;
-    EXPECT_EQ(RegQueryValue(key, "UploadServer", &type, buffer.data(), &size), c.status);
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(size, c.length + 1);
-    if (c.status == kSuccess)
-        EXPECT_EQ(std::string(buffer.data()), stored);
-    else
-        EXPECT_EQ(buffer[0], '#');
-
-    uint32_t needed = 0;
-    EXPECT_EQ(RegQueryValue(key, "UploadServer", nullptr, nullptr, &needed), kSuccess);
-    EXPECT_EQ(needed, c.length + 1);
+    const BufferCase cases[] = {{0, 0, kMoreData}, {255, 256, kSuccess}, {256, 256, kMoreData}, {1000, 1001, kSuccess}};
+    for (const BufferCase& c : cases) {
+        SCOPED_TRACE(c.length);
+        std::string stored(c.length, 'x');
+        ASSERT_EQ(RegSetString(key, "UploadServer", stored), kSuccess);
+        std::vector<char> buffer(c.buffer + 1, '#');
+        uint32_t size = c.buffer;
+        uint32_t type = REG_NONE;
+        EXPECT_EQ(RegQueryValue(key, "UploadServer", &type, buffer.data(), &size), c.status);
+        EXPECT_EQ(type, REG_SZ);
+        EXPECT_EQ(size, c.length + 1);
+        if (c.status == kSuccess)
+            EXPECT_EQ(std::string(buffer.data()), stored);
+        else
+            EXPECT_EQ(buffer[0], '#');
+        uint32_t needed = 0;
+        EXPECT_EQ(RegQueryValue(key, "UploadServer", nullptr, nullptr, &needed), kSuccess);
+        EXPECT_EQ(needed, c.length + 1);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, RegistryBufferTest,
-                         ::testing::Values(BufferCase {0, 0, kMoreData}, BufferCase {255, 256, kSuccess},
-                                           BufferCase {256, 256, kMoreData}, BufferCase {1000, 1001, kSuccess}));
 
 TEST_F(RegistryTest, DwordsAreFourBytesAndTypesFollowTheLastWrite)
 {
