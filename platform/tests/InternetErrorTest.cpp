@@ -63,7 +63,6 @@ TEST(InternetErrorText, SuccessAndUnknownNumbersHaveNoText)
     EXPECT_FALSE(InternetErrorFromCurl(CURLE_OK, "x", "y"));
     EXPECT_EQ(InternetErrorText(0), "");
     EXPECT_EQ(InternetErrorText(12345), "");
-    EXPECT_EQ(InternetErrorText(ERROR_INVALID_PARAMETER), "Falscher Parameter.");
 }
 
 } // namespace

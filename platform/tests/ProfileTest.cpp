@@ -160,8 +160,6 @@ TEST_F(ProfileTest, ABareNameLivesInTheConfigFolder)
     struct stat info = {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    ASSERT_EQ(stat(path.parent_path().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(Read("Options", "UserName", "values.bak"), "anonymous");
 }
 
