@@ -36,7 +36,7 @@ protected:
 };
 FtpServer* InternetFtp::s_ftp = nullptr;
 
-TEST_F(InternetFtp, StoresInActiveModeWithUserAndPassword)
+TEST_F(InternetFtp, StoresInActiveModeWithUserAndPasswordAndPassiveOnRequest)
 {
     InternetError error;
     ASSERT_TRUE(Store("/index.htm", "<html>\r\n<body>x</body>\r\n", FTP_TRANSFER_TYPE_BINARY, error))
@@ -52,11 +52,8 @@ TEST_F(InternetFtp, StoresInActiveModeWithUserAndPassword)
     // Connect, log in, store, close: the progress is reported.
     for (uint32_t code : {10u, 11u, 20u, 21u, 30u, 31u, 50u, 51u, 100u})
         EXPECT_NE(std::find(m_codes.begin(), m_codes.end(), code), m_codes.end()) << code;
-}
 
-TEST_F(InternetFtp, PassiveModeOnRequest)
-{
-    InternetError error;
+    // Passive mode only on request.
     ASSERT_TRUE(Store("passive.htm", "p", FTP_TRANSFER_TYPE_BINARY, error, s_ftp->password(), INTERNET_FLAG_PASSIVE))
         << error.text;
     EXPECT_EQ(s_ftp->readFile("passive.htm"), "p");

@@ -183,7 +183,7 @@ TEST_F(InternetHttp, RedirectsAreFollowedOnlyWhenAllowed)
     EXPECT_EQ(looping.error.code, ERROR_HTTP_REDIRECT_FAILED);
 }
 
-TEST_F(InternetHttp, PutCreatesOverwritesAndIsRefused)
+TEST_F(InternetHttp, PutCreatesOverwritesAuthenticatesAndIsRefused)
 {
     Request request {
         .verb = "PUT", .object = "/dav/site/index.htm", .body = "<html>eins</html>\r\n", .flags = kPutFlags};
@@ -196,16 +196,14 @@ TEST_F(InternetHttp, PutCreatesOverwritesAndIsRefused)
     Fetched refused = Fetch(port(), request);
     EXPECT_EQ(refused.status, 403u);
     EXPECT_EQ(refused.statusText, "Forbidden");
-}
 
-TEST_F(InternetHttp, AuthenticationIsAnsweredWithTheConnectionsCredentials)
-{
-    Request request {.verb = "PUT",
-                     .object = "/dav-auth/auth.htm",
-                     .body = "geheim",
-                     .flags = kPutFlags,
-                     .user = NginxServer::kUser,
-                     .password = NginxServer::kPassword};
+    // Authentication is answered with the connection's credentials.
+    request = {.verb = "PUT",
+               .object = "/dav-auth/auth.htm",
+               .body = "geheim",
+               .flags = kPutFlags,
+               .user = NginxServer::kUser,
+               .password = NginxServer::kPassword};
     EXPECT_EQ(Fetch(port(), request).status, 201u);
     EXPECT_EQ(velt::testing::ReadTextFile((s_nginx->davRoot() / "auth.htm").string()), "geheim");
     request.password = "falsch";

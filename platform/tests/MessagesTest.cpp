@@ -177,7 +177,7 @@ TEST(MessagesQueue, ManyThreadsPostingLoseNothingAndKeepEachSendersOrder)
     }
 }
 
-TEST(MessagesTimer, FiresAfterItsPeriodWithItsIdAndNotBefore)
+TEST(MessagesTimer, FiresAfterItsPeriodWithItsIdAndRestartsWhenSetAgain)
 {
     OnNewThread([] {
         const auto start = Clock::now();
@@ -200,7 +200,16 @@ TEST(MessagesTimer, FiresAfterItsPeriodWithItsIdAndNotBefore)
         // Taking the message starts the next period.
         EXPECT_FALSE(Readable(GetMessageQueueFd()));
         EXPECT_GT(NextTimerTimeoutMs(), 0);
+        // Setting a running timer again restarts it under the same id.
+        EXPECT_EQ(SetTimer(nullptr, id, 5000, nullptr), id);
+        EXPECT_GT(NextTimerTimeoutMs(), 1000);
+        EXPECT_FALSE(Readable(GetMessageQueueFd(), 150));
+        // An id that is not a running timer of this thread gets a new one.
+        const uint32_t other = SetTimer(nullptr, id + 1000, 20, nullptr);
+        EXPECT_NE(other, id + 1000);
+        EXPECT_NE(other, id);
         EXPECT_TRUE(KillTimer(nullptr, id));
+        KillTimer(nullptr, other);
     });
 }
 
@@ -240,22 +249,6 @@ TEST(MessagesTimer, AKilledTimerNeverFiresAndTimersBelongToTheirThread)
         ASSERT_TRUE(Readable(GetMessageQueueFd(), 5000));
         EXPECT_TRUE(KillTimer(nullptr, due));
         EXPECT_FALSE(Readable(GetMessageQueueFd()));
-    });
-}
-
-TEST(MessagesTimer, SettingARunningTimerAgainRestartsItUnderTheSameId)
-{
-    OnNewThread([] {
-        const uint32_t id = SetTimer(nullptr, 0, 20, nullptr);
-        EXPECT_EQ(SetTimer(nullptr, id, 5000, nullptr), id);
-        EXPECT_GT(NextTimerTimeoutMs(), 1000);
-        EXPECT_FALSE(Readable(GetMessageQueueFd(), 60));
-        // An id that is not a running timer of this thread gets a new one.
-        const uint32_t other = SetTimer(nullptr, id + 1000, 20, nullptr);
-        EXPECT_NE(other, id + 1000);
-        EXPECT_NE(other, id);
-        KillTimer(nullptr, id);
-        KillTimer(nullptr, other);
     });
 }
 
