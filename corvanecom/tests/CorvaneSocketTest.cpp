@@ -5,16 +5,10 @@
 #include "platform/messages/ThreadMessages.h"
 #include "platform/socket/SocketError.h"
 #include "platform/system/SystemMessage.h"
-#include "testing/FreeTcpPort.h"
 #include "testing/TcpPeer.h"
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 using velt::testing::TcpPeer;
 using Clock = std::chrono::steady_clock;
@@ -111,60 +105,6 @@ TEST_F(CorvaneSocket, ACancelPostedFromAnotherThreadEndsAWaitWithoutTimeLimit)
     EXPECT_EQ(platform::WSAGetLastError(), platform::WSAEINTR);
 }
 
-TEST_F(CorvaneSocket, OtherMessagesAndTimersOfTheThreadNeitherEndTheWaitNorGetLost)
-{
-    TcpPeer peer(TcpPeer::Mode::Silent);
-    Connect(peer, 1);
-    const uint32_t foreignTimer = platform::SetTimer(nullptr, 0, 10, nullptr);
-    ASSERT_TRUE(platform::PostThreadMessage(platform::GetCurrentThreadId(), platform::WM_USER + 7, 42, 0));
-    std::string answer;
-    const auto start = Clock::now();
-    EXPECT_EQ(Receive(answer), E_FAIL);
-    EXPECT_GE(SecondsSince(start), 0.9);
-    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAEINTR);
-    platform::MSG msg;
-    ASSERT_TRUE(
-        platform::PeekMessage(&msg, nullptr, platform::WM_USER + 7, platform::WM_USER + 7, platform::PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 42u);
-    ASSERT_TRUE(platform::PeekMessage(&msg, nullptr, platform::WM_TIMER, platform::WM_TIMER, platform::PM_REMOVE));
-    EXPECT_EQ(msg.wParam, foreignTimer);
-    platform::KillTimer(nullptr, foreignTimer);
-}
-
-TEST_F(CorvaneSocket, AConnectThatGetsNoAnswerEndsAtTheTimeLimit)
-{
-    // A listener whose accept queue is full drops further connection requests
-    // unanswered, as a host behind a silent firewall does.
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 4; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        fillers.push_back(fd);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-
-    ASSERT_EQ(m_object->put_TimeoutInSec(1), S_OK);
-    const unsigned port = ntohs(address.sin_port);
-    LONG ok = 0;
-    const auto start = Clock::now();
-    EXPECT_EQ(m_object->Connect(BStr::FromAnsi("127.0.0.1").Get(), static_cast<LONG>(port), &ok), E_FAIL);
-    EXPECT_GE(SecondsSince(start), 0.9);
-    EXPECT_EQ(TakeThreadError().description,
-              "Fehler! Verbindung zum Server 127.0.0.1 auf Port " + std::to_string(port)
-                  + " konnte nicht hergestellt werden!\r\n" + SystemText(platform::WSAEINTR));
-    for (int fd : fillers)
-        close(fd);
-    close(listener);
-}
-
 TEST_F(CorvaneSocket, OneReceiveGivesAtMostOneChunkAndTheRestComesLater)
 {
     const std::string sent(3000, 'x');
@@ -243,20 +183,6 @@ TEST_P(CorvaneTestConnect, ReportsBothEndsAndClosesTheConnection)
 
 // A host name goes through the system resolver ("localhost" only, never DNS).
 INSTANTIATE_TEST_SUITE_P(Urls, CorvaneTestConnect, ::testing::Values("http://127.0.0.1:", "ftp://localhost:"));
-
-TEST_F(CorvaneSocket, AFailedConnectEmptiesTheAddressesButKeepsThePorts)
-{
-    TcpPeer peer(TcpPeer::Mode::Silent);
-    Connect(peer);
-    const uint16_t closedPort = velt::testing::FreeTcpPort();
-    LONG ok = 0;
-    EXPECT_EQ(m_object->Connect(BStr::FromAnsi("127.0.0.1").Get(), closedPort, &ok), E_FAIL);
-    EXPECT_EQ(ok, 0);
-    EXPECT_EQ(platform::WSAGetLastError(), platform::WSAECONNREFUSED);
-    EXPECT_EQ(Text(&IVELTCorvane::get_SocketAddress), "");
-    EXPECT_EQ(Text(&IVELTCorvane::get_PeerAddress), "");
-    EXPECT_EQ(Number(&IVELTCorvane::get_PeerPort), peer.port());
-}
 
 TEST_F(CorvaneSocket, DataWaitingOnTheConnectionIsReportedAndClearedByReceive)
 {

@@ -1,7 +1,6 @@
 /* Proves the binary interface from plain C, with no header of the project:
  * loads the component with dlopen, gets its class factory, creates the object
- * and calls it by slot number; then registers it, creates it through the
- * runtime's exported C functions and calls it late-bound with VARIANTs. */
+ * and calls it by slot number. */
 #define _GNU_SOURCE
 #include <arpa/inet.h>
 #include <dlfcn.h>
@@ -27,32 +26,6 @@ typedef struct
 } GUID;
 typedef struct
 {
-    uint16_t vt, r1, r2, r3;
-    union {
-        int32_t lVal;
-        BSTR bstrVal;
-        struct
-        {
-            void *a, *b;
-        } pad;
-    } u;
-} VARIANT;
-typedef struct
-{
-    VARIANT* rgvarg;
-    int32_t* rgdispidNamedArgs;
-    uint32_t cArgs, cNamedArgs;
-} DISPPARAMS;
-typedef struct
-{
-    uint16_t wCode, wReserved;
-    BSTR bstrSource, bstrDescription, bstrHelpFile;
-    uint32_t dwHelpContext;
-    void *pvReserved, *pfnDeferredFillIn;
-    int32_t scode;
-} EXCEPINFO;
-typedef struct
-{
     void** vtbl;
 } Object;
 
@@ -65,27 +38,15 @@ typedef HRESULT (*LongOutFn)(Object*, LONG*);
 typedef HRESULT (*LongInFn)(Object*, LONG);
 typedef HRESULT (*TextOutFn)(Object*, BSTR*);
 typedef HRESULT (*TestConnectFn)(Object*, BSTR, LONG*);
-typedef HRESULT (*IdsFn)(Object*, const GUID*, const OLECHAR**, uint32_t, uint32_t, int32_t*);
-typedef HRESULT (*InvokeFn)(Object*, int32_t, const GUID*, uint32_t, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                            uint32_t*);
 
 /* The runtime's C functions, from libveltplatform.so. */
-extern HRESULT CoInitializeEx(void*, uint32_t);
-extern void CoUninitialize(void);
-extern HRESULT CLSIDFromProgID(const OLECHAR*, GUID*);
-extern HRESULT CoCreateInstance(const GUID*, void*, uint32_t, const GUID*, void**);
 extern BSTR SysAllocString(const OLECHAR*);
 extern void SysFreeString(BSTR);
 extern uint32_t SysStringLen(BSTR);
-extern void VariantInit(VARIANT*);
-extern HRESULT VariantClear(VARIANT*);
 
 static const GUID CLSID_VELTCorvane = {0x5B77F013, 0x38DE, 0x470E, {0x8D, 0x3F, 0x27, 0x92, 0x11, 0xD8, 0xF3, 0x1A}};
 static const GUID IID_IVELTCorvane = {0x4C79F54B, 0x1540, 0x4B89, {0xBF, 0x45, 0x3A, 0x81, 0x55, 0x28, 0x50, 0x03}};
 static const GUID IID_IClassFactory = {0x00000001, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-static const GUID IID_IDispatch = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-static const GUID IID_NULL = {0};
-static const char* kTimeoutText = "Die Timeout-Angabe muss zwischen 0 und 30 Sekunden liegen!";
 
 static int failures;
 
@@ -128,7 +89,7 @@ static int remove_entry(const char* path, const struct stat* info, int flag, str
     return remove(path);
 }
 
-/* Early binding: the object from the module's own class factory, called by slot. */
+/* The object from the module's own class factory, called by slot. */
 static void call_by_slot(void* module, unsigned short port)
 {
     HRESULT (*get_class_object)(const GUID*, const GUID*, void**) = dlsym(module, "DllGetClassObject");
@@ -171,59 +132,6 @@ static void call_by_slot(void* module, unsigned short port)
     CHECK(can_unload_now() == 0, "then the module may go");
 }
 
-static int32_t dispid_of(Object* object, const OLECHAR* name)
-{
-    int32_t id = -1;
-    CHECK(CALL(IdsFn, object, 5, &IID_NULL, &name, 1, 0, &id) == 0, "GetIDsOfNames is slot 5");
-    return id;
-}
-
-/* Late binding: registered, created through the runtime, called through Invoke (slot 6). */
-static void call_late_bound(void* module, unsigned short port)
-{
-    HRESULT (*register_server)(void) = dlsym(module, "DllRegisterServer");
-    CHECK(register_server() == 0, "DllRegisterServer");
-    CHECK(CoInitializeEx(NULL, 2) == 0, "CoInitializeEx");
-    GUID clsid;
-    CHECK(CLSIDFromProgID(u"VELT.Corvane", &clsid) == 0 && memcmp(&clsid, &CLSID_VELTCorvane, 16) == 0,
-          "CLSIDFromProgID");
-    Object* object = NULL;
-    CHECK(CoCreateInstance(&clsid, NULL, 1, &IID_IDispatch, (void**)&object) == 0 && object, "CoCreateInstance");
-    if (object) {
-        /* Connect(host, port): the arguments lie in DISPPARAMS last one first. */
-        VARIANT args[2], result;
-        VariantInit(&args[0]);
-        VariantInit(&args[1]);
-        VariantInit(&result);
-        args[0].vt = 3; /* VT_I4 */
-        args[0].u.lVal = port;
-        args[1].vt = 8; /* VT_BSTR */
-        args[1].u.bstrVal = SysAllocString(u"127.0.0.1");
-        DISPPARAMS params = {args, NULL, 2, 0};
-        uint32_t arg_err = 0;
-        HRESULT hr = CALL(InvokeFn, object, 6, dispid_of(object, u"Connect"), &IID_NULL, 0, 1, &params, &result, NULL,
-                          &arg_err);
-        CHECK(hr == 0 && result.vt == 3 && result.u.lVal == 1, "Invoke Connect");
-        VariantClear(&args[1]);
-
-        /* A refused property value comes back in EXCEPINFO. */
-        int32_t put_id = -3; /* DISPID_PROPERTYPUT */
-        args[0].u.lVal = 31;
-        DISPPARAMS put = {args, &put_id, 1, 1};
-        EXCEPINFO excep;
-        memset(&excep, 0, sizeof excep);
-        hr = CALL(InvokeFn, object, 6, dispid_of(object, u"TimeoutInSec"), &IID_NULL, 0, 4, &put, NULL, &excep,
-                  &arg_err);
-        CHECK((uint32_t)hr == 0x80020009u && (uint32_t)excep.scode == 0x80070057u, "DISP_E_EXCEPTION, E_INVALIDARG");
-        CHECK(equals(excep.bstrDescription, kTimeoutText) && equals(excep.bstrSource, "VELT.Corvane.1"), "EXCEPINFO");
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrHelpFile);
-        CHECK(CALL0(ReleaseFn, object, 2) == 0, "last Release");
-    }
-    CoUninitialize();
-}
-
 int main(int argc, char** argv)
 {
     if (argc != 2)
@@ -247,7 +155,6 @@ int main(int argc, char** argv)
         return 2;
     }
     call_by_slot(module, ntohs(address.sin_port));
-    call_late_bound(module, ntohs(address.sin_port));
     close(listener);
     dlclose(module);
     nftw(home, remove_entry, 16, FTW_DEPTH | FTW_PHYS);

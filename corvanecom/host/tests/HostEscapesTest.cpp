@@ -24,12 +24,10 @@ TEST_P(HostEscapes, DecodeAsInC)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, HostEscapes,
-                         ::testing::Values(EscapeCase {"QUIT\\r\\n", "QUIT\r\n"}, EscapeCase {"a\\tb", "a\tb"},
-                                           EscapeCase {"\\\\r", "\\r"}, EscapeCase {"\\x41\\x62C", "AbC"},
-                                           EscapeCase {"\\xff", "\xff"},
+                         ::testing::Values(EscapeCase {"QUIT\\r\\n", "QUIT\r\n"}, EscapeCase {"\\\\r", "\\r"},
+                                           EscapeCase {"\\x41\\x62C", "AbC"}, EscapeCase {"\\xff", "\xff"},
                                            EscapeCase {"nul\\0x", std::string("nul\0x", 5)},
-                                           EscapeCase {"\\q bleibt", "\\q bleibt"}, EscapeCase {"Ende\\", "Ende\\"},
-                                           EscapeCase {"\\\"", "\""}, EscapeCase {"", ""}));
+                                           EscapeCase {"\\q bleibt", "\\q bleibt"}, EscapeCase {"Ende\\", "Ende\\"}));
 
 TEST(HostEscapes, IncompleteHexEscapesAreRefused)
 {

@@ -20,7 +20,6 @@ using namespace platform::com;
 namespace {
 
 constexpr USHORT kIn = PARAMFLAG_FIN;
-constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
 constexpr USHORT kRetVal = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
 
 const VeltTlbParam kJoin[]
@@ -28,32 +27,20 @@ const VeltTlbParam kJoin[]
 const VeltTlbParam kAdd[] = {{"lA", VT_I4, kIn}, {"lB", VT_I4, kIn}, {"plSum", VT_I4 | VT_BYREF, kRetVal}};
 const VeltTlbParam kTextGet[] = {{"pVal", VT_BSTR | VT_BYREF, kRetVal}};
 const VeltTlbParam kTextPut[] = {{nullptr, VT_BSTR, kIn}};
-const VeltTlbParam kTwice[] = {{"plValue", VT_I4 | VT_BYREF, kInOut}, {"pbstrText", VT_BSTR | VT_BYREF, kInOut}};
-const VeltTlbParam kNegate[] = {{"bValue", VT_BOOL, kIn}, {"pResult", VT_BOOL | VT_BYREF, kRetVal}};
 const VeltTlbParam kFail[] = {{"bstrDescription", VT_BSTR, kIn}};
-const VeltTlbParam kSelf[] = {{"ppSelf", VT_DISPATCH | VT_BYREF, kRetVal}};
-const VeltTlbParam kDescribe[] = {{"pvarValue", VT_VARIANT | VT_BYREF, kIn}, {"pResult", VT_BSTR | VT_BYREF, kRetVal}};
-const VeltTlbParam kSum8[] = {{"a", VT_I4, kIn}, {"b", VT_I4, kIn}, {"c", VT_I4, kIn},
-                              {"d", VT_I4, kIn}, {"e", VT_I4, kIn}, {"f", VT_I4, kIn},
-                              {"g", VT_I4, kIn}, {"h", VT_I4, kIn}, {"plSum", VT_I4 | VT_BYREF, kRetVal}};
 
 const VeltTlbFunc kFuncs[] = {
     {"Join", 1, INVOKE_FUNC, 7, 3, kJoin, "Methode Join"},
     {"Add", 2, INVOKE_FUNC, 8, 3, kAdd, "Methode Add"},
     {"Name", 4, INVOKE_PROPERTYGET, 9, 1, kTextGet, "Eigenschaft Name"},
     {"Name", 4, INVOKE_PROPERTYPUT, 10, 1, kTextPut, "Eigenschaft Name"},
-    {"Twice", 5, INVOKE_FUNC, 11, 2, kTwice, "Methode Twice"},
-    {"Negate", 6, INVOKE_FUNC, 12, 2, kNegate, "Methode Negate"},
-    {"Fail", 7, INVOKE_FUNC, 13, 1, kFail, "Methode Fail"},
-    {"Self", 8, INVOKE_FUNC, 14, 1, kSelf, "Methode Self"},
-    {"Describe", 9, INVOKE_FUNC, 15, 2, kDescribe, "Methode Describe"},
-    {"Sum8", 10, INVOKE_FUNC, 16, 9, kSum8, "Methode Sum8"},
+    {"Fail", 7, INVOKE_FUNC, 11, 1, kFail, "Methode Fail"},
 };
 const VeltTlbImpl kBase[] = {{IID_IDispatch, 0}};
 const VeltTlbImpl kImplemented[] = {{IID_ITestObject, IMPLTYPEFLAG_FDEFAULT}};
 const VeltTlbType kTypes[] = {
     {TKIND_INTERFACE, IID_ITestObject, "ITestObject", "ITestObject-Schnittstelle",
-     TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE, 17, std::size(kFuncs), kFuncs, 1, kBase},
+     TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE, 12, std::size(kFuncs), kFuncs, 1, kBase},
     {TKIND_COCLASS, CLSID_TestObject, "TestObject", "TestObject Class", TYPEFLAG_FCANCREATE, 0, 0, nullptr, 1,
      kImplemented},
 };
@@ -137,20 +124,6 @@ public:
         m_name.assign(newVal ? newVal : u"", SysStringLen(newVal));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Twice(LONG* plValue, BSTR* pbstrText) override
-    {
-        *plValue *= 2;
-        BStr text = BStr::Attach(*pbstrText);
-        std::u16string doubled(text.View());
-        doubled += text.View();
-        *pbstrText = BStr(doubled).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Negate(VARIANT_BOOL bValue, VARIANT_BOOL* pResult) override
-    {
-        *pResult = bValue ? VARIANT_FALSE : VARIANT_TRUE;
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Fail(BSTR bstrDescription) override
     {
         ComPtr<ICreateErrorInfo> create;
@@ -161,29 +134,6 @@ public:
             SetErrorInfo(0, info.Get());
         }
         return E_FAIL;
-    }
-    HRESULT STDMETHODCALLTYPE Self(IDispatch** ppSelf) override
-    {
-        AddRef();
-        *ppSelf = this;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Describe(VARIANT* pvarValue, BSTR* pResult) override
-    {
-        VARIANT text;
-        VariantInit(&text);
-        std::string value = "?";
-        if (SUCCEEDED(VariantChangeType(&text, pvarValue, 0, VT_BSTR)))
-            value = BstrToAnsi(text.bstrVal);
-        VariantClear(&text);
-        *pResult = AnsiToBstr(std::to_string(pvarValue->vt) + ":" + value);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Sum8(LONG a, LONG b, LONG c, LONG d, LONG e, LONG f, LONG g, LONG h, LONG* plSum) override
-    {
-        // Weighted, so that arguments in the wrong places give a different sum.
-        *plSum = a + 2 * b + 3 * c + 4 * d + 5 * e + 6 * f + 7 * g + 8 * h;
-        return S_OK;
     }
 
 private:
