@@ -58,19 +58,14 @@ static int failures;
         }                                                                                                              \
     } while (0)
 
-/* Compares a BSTR with a UTF-8 text whose only non-ASCII letters are two-byte sequences. */
+/* Compares a BSTR with an ASCII text. */
 static int equals(BSTR text, const char* expected)
 {
-    uint32_t length = SysStringLen(text), i = 0;
-    const unsigned char* p = (const unsigned char*)expected;
-    for (; *p; ++i) {
-        OLECHAR c = *p++;
-        if (c >= 0xC0)
-            c = (OLECHAR)(((c & 0x1F) << 6) | (*p++ & 0x3F));
-        if (i >= length || text[i] != c)
+    uint32_t i = 0;
+    for (; expected[i]; ++i)
+        if (i >= SysStringLen(text) || text[i] != (OLECHAR)expected[i])
             return 0;
-    }
-    return i == length;
+    return i == SysStringLen(text);
 }
 
 static BSTR from_ascii(const char* ascii)
