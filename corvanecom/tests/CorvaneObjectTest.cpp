@@ -53,6 +53,26 @@ const SlotCase kSlots[] = {
 
 using CorvaneObject = CorvaneTest;
 
+// An outer object for aggregation: holds the inner unknown and answers for it.
+class Outer final : public IUnknown
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
+    {
+        if (riid == IID_IUnknown) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        return m_inner ? m_inner->QueryInterface(riid, out) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
+
+    IUnknown* m_inner = nullptr;
+    ULONG m_refs = 1;
+};
+
 } // namespace
 
 TEST(CorvaneInterface, HasTwentyFiveSlotsAndTheTypeLibraryCallsThoseOfTheHeader)
@@ -227,4 +247,52 @@ TEST_F(CorvaneObject, AnswersItsInterfacesAndNoOthers)
     ASSERT_EQ(m_object.As(IID_ISupportErrorInfo, &support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(corvane::IID_IVELTCorvane), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+}
+
+TEST_F(CorvaneObject, DeclaresEventsButOffersNoConnectionPoint)
+{
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(m_object.As(IID_IConnectionPointContainer, &container), S_OK);
+    IConnectionPoint* point = reinterpret_cast<IConnectionPoint*>(1);
+    EXPECT_EQ(container->FindConnectionPoint(corvane::DIID__IVELTCorvaneEvents, &point), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(point, nullptr);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    IConnectionPoint* next = nullptr;
+    ULONG fetched = 99;
+    EXPECT_EQ(points->Next(1, &next, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+    ComPtr<IEnumConnectionPoints> copy;
+    ASSERT_EQ(points->Clone(copy.Put()), S_OK);
+    EXPECT_EQ(copy->Next(1, &next, nullptr), S_FALSE);
+}
+
+TEST_F(CorvaneObject, CanBeAggregatedOnlyThroughItsInnerUnknown)
+{
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(
+        ComponentModule::Shared().GetClassObject(corvane::CLSID_VELTCorvane, IID_IClassFactory, factory.PutVoid()),
+        S_OK);
+    Outer outer;
+    void* refused = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(&outer, corvane::IID_IVELTCorvane, &refused), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(refused, nullptr);
+
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.m_inner)), S_OK);
+    ASSERT_NE(outer.m_inner, nullptr);
+    IVELTCorvane* itf = nullptr;
+    ASSERT_EQ(outer.m_inner->QueryInterface(corvane::IID_IVELTCorvane, reinterpret_cast<void**>(&itf)), S_OK);
+    // References on the inner interfaces count on the outer object ...
+    EXPECT_EQ(outer.m_refs, 2u);
+    // ... and asking them for IUnknown gives the outer identity.
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(itf->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, &outer);
+    identity->Release();
+    LONG timeout = 0;
+    EXPECT_EQ(itf->get_TimeoutInSec(&timeout), S_OK);
+    EXPECT_EQ(timeout, 10);
+    itf->Release();
+    EXPECT_EQ(outer.m_refs, 1u);
+    EXPECT_EQ(outer.m_inner->Release(), 0u);
 }
