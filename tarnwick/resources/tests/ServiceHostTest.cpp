@@ -18,23 +18,27 @@ struct HostCase
     bool valid;
 };
 
-class ServiceHostFormTest : public ::testing::TestWithParam<HostCase>
+TEST(ServiceHost, AcceptsOnlyAHostWithAnOptionalPort)
 {
-};
-
-TEST_P(ServiceHostFormTest, Validates)
-{
-    EXPECT_EQ(IsValidServiceHost(GetParam().value), GetParam().valid) << GetParam().value;
+    const HostCase cases[] = {
+        {"localhost:8080", true},
+        {"www.velt.example", true},
+        {"[::1]:65535", true},
+        {"", false},
+        {"localhost:", false},
+        {"localhost:0", false},
+        {"localhost:65536", false},
+        {"http://localhost", false},
+        {"host/path", false},
+        {"host name", false},
+        {"a..b", false},
+        {"[::1", false},
+        {"host\r\n", false},
+        {std::string(300, 'a'), false},
+    };
+    for (const HostCase& c : cases)
+        EXPECT_EQ(IsValidServiceHost(c.value), c.valid) << c.value;
 }
-
-INSTANTIATE_TEST_SUITE_P(Forms, ServiceHostFormTest,
-                         ::testing::Values(HostCase {"localhost:8080", true}, HostCase {"www.velt.example", true},
-                                           HostCase {"[::1]:65535", true}, HostCase {"", false},
-                                           HostCase {"localhost:", false}, HostCase {"localhost:0", false},
-                                           HostCase {"localhost:65536", false}, HostCase {"http://localhost", false},
-                                           HostCase {"host/path", false}, HostCase {"host name", false},
-                                           HostCase {"a..b", false}, HostCase {"[::1", false},
-                                           HostCase {"host\r\n", false}, HostCase {std::string(300, 'a'), false}));
 
 TEST(ServiceHost, StoredValueOverridesBuiltInHostUntilRemoved)
 {
