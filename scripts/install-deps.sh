@@ -8,8 +8,12 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6
     libcurl4-openssl-dev libarchive-dev
     libgtest-dev libgmock-dev googletest
-    nginx-light python3 python3-pyftpdlib curl
-    xvfb xauth trayer x11-apps imagemagick
+    qt6-translations-l10n qt6-svg-dev
+    libnm-dev
+    nginx-light python3 python3-pyftpdlib python3-openssl curl
+    xvfb xauth trayer xdotool x11-apps imagemagick
+    dbus python3-dbusmock
+    lintian desktop-file-utils appstream
     strace
 )
 

@@ -1,7 +1,7 @@
 // Measures what one transfer costs on loopback: wall time and CPU time per
 // GetPage and per ReadRedirectTarget, against curl doing the same GET as a
 // whole process, and how long a blocked GetPage takes to end after Cancel.
-#include "tarnwick/core/MessageTarget.h"
+#include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 #include "testing/NginxServer.h"
 #include "testing/TcpPeer.h"

@@ -9,7 +9,7 @@
 #include "platform/messages/ThreadMessages.h"
 #include "tarnwick/core/ComFailureText.h"
 #include "tarnwick/core/CycleTexts.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 
 namespace tarnwick {

@@ -1,6 +1,6 @@
 #include "tarnwick/core/CycleWorkers.h"
 
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 
 namespace tarnwick {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tarnwick/core/MessageTarget.h"
+#include "tarnwick/messages/MessageTarget.h"
 
 #include <cstdint>
 #include <memory>

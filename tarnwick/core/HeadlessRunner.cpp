@@ -4,7 +4,7 @@
 #include "tarnwick/core/InstanceMessages.h"
 #include "tarnwick/core/StatusList.h"
 #include "tarnwick/core/TerminationSignals.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 
 #include <QCoreApplication>
 

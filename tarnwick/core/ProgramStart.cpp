@@ -5,7 +5,7 @@
 #include "tarnwick/core/RedirectCycle.h"
 #include "tarnwick/core/SingleInstance.h"
 #include "tarnwick/core/StartWords.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 
 #include <QCoreApplication>
 

@@ -8,7 +8,7 @@
 #include "tarnwick/core/SamePlace.h"
 #include "tarnwick/core/StatusList.h"
 #include "tarnwick/core/UiMessageChannel.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/core/WorkerThreadHandle.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tarnwick/core/CycleView.h"
-#include "tarnwick/core/MessageTarget.h"
+#include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/dialup/DialSession.h"
 
 #include <QObject>

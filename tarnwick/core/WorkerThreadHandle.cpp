@@ -1,7 +1,7 @@
 #include "tarnwick/core/WorkerThreadHandle.h"
 
 #include "platform/messages/ThreadMessages.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 
 namespace tarnwick {
 

@@ -4,8 +4,8 @@
 #include "platform/internet/InternetConnection.h"
 #include "platform/internet/InternetConstants.h"
 #include "platform/url/InternetUrl.h"
-#include "tarnwick/core/MessageTarget.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/MessageTarget.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CTransferSession.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "tarnwick/transfer/CTransferSession.h"
 
 #include "platform/internet/InternetConstants.h"
-#include "tarnwick/core/MessageTarget.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/MessageTarget.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/InternetStatusTextTable.h"
 
 namespace tarnwick {

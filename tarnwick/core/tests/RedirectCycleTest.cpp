@@ -3,7 +3,7 @@
 #include "platform/registry/Registry.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ComponentRegistration.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/core/tests/CycleTestSupport.h"
 #include "tarnwick/dialup/DialSession.h"
 #include "testing/FreeTcpPort.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tarnwick/core/MessageTarget.h"
-#include "tarnwick/core/WindowMessages.h"
+#include "tarnwick/messages/MessageTarget.h"
+#include "tarnwick/messages/WindowMessages.h"
 
 #include <mutex>
 #include <string>
