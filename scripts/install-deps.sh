@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6
-    libcurl4-openssl-dev libarchive-dev
+    libcurl4-openssl-dev libarchive-dev libssl-dev
     libgtest-dev libgmock-dev googletest
     qt6-translations-l10n qt6-svg-dev
     libnm-dev
