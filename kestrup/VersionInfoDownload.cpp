@@ -81,9 +81,10 @@ bool VersionInfoDownload::DownloadVersionInfo(const CKestrupApp& app, std::strin
             error);
     }
     bool ok = false;
+    std::string failure;
     if (request && request->AddHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW) && request->Send({}, {}, error)) {
         if (request->StatusCode() != 200) {
-            Fail(out, "Server gab Fehler-Code: " + std::to_string(request->StatusCode()) + " zurück!");
+            failure = "Server gab Fehler-Code: " + std::to_string(request->StatusCode()) + " zurück!";
         } else {
             char piece[256];
             for (;;) {
@@ -95,24 +96,25 @@ bool VersionInfoDownload::DownloadVersionInfo(const CKestrupApp& app, std::strin
                     break;
                 }
                 if (out.size() + count > kMaxTextBytes) {
-                    Fail(out, "Die Versionsinformation ist größer als 64 KB und wird nicht verwendet.");
+                    failure = "Die Versionsinformation ist größer als 64 KB und wird nicht verwendet.";
                     break;
                 }
                 out.append(piece, count);
             }
         }
     }
-    if (!ok && error) {
+    if (!ok && failure.empty()) {
         // The error's own text, at most 1023 characters as the platform gives it.
-        Fail(out, error.text.substr(0, 1023));
-    } else if (!ok && out.empty()) {
-        Fail(out, "Die Anforderung konnte nicht erstellt werden.");
+        failure = error ? error.text.substr(0, 1023) : std::string("Die Anforderung konnte nicht erstellt werden.");
     }
     if (request)
         request->Close();
     if (connection)
         connection->Close();
     session.Close();
+    // Shown last, so that the closing steps do not cover it.
+    if (!ok)
+        Fail(out, failure);
     return ok;
 }
 
