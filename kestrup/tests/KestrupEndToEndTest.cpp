@@ -1,0 +1,155 @@
+#include "platform/installer/Sha256.h"
+#include "platform/installer/tests/PackageBuilder.h"
+#include "platform/window/RemoteWindow.h"
+#include "tarnwick/resources/ServiceHost.h"
+
+#include "testing/ChildProcess.h"
+#include "testing/FreeTcpPort.h"
+#include "testing/NginxServer.h"
+#include "testing/TempDir.h"
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+
+using platform::installer::testing::PackageItem;
+using platform::installer::testing::SnapshotTree;
+using platform::installer::testing::WritePackage;
+using velt::testing::ChildProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The programs as a user installs them from the tar.gz, a running headless
+// Tarnwick, and an update server that publishes a package made from the
+// installed tree.
+class KestrupEndToEndTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const std::string install = std::string("cmake --install \"") + KESTRUP_BUILD_DIR + "\" --prefix \"" + Prefix()
+            + "\" > \"" + m_dir.file("install.log") + "\" 2>&1";
+        ASSERT_EQ(std::system(install.c_str()), 0) << velt::testing::ReadTextFile(m_dir.file("install.log"));
+        ASSERT_TRUE(fs::exists(Prefix() + "/bin/kestrup"));
+        ASSERT_TRUE(tarnwick::resources::StoreServiceHost("127.0.0.1:" + std::to_string(m_nginx.port())));
+    }
+
+    std::string Prefix() const { return (m_dir.path() / "prefix").string(); }
+
+    // The installed tree inside CPack's top folder, with one file more.
+    std::vector<PackageItem> PackageOfInstalledTree() const
+    {
+        const std::string top = "tarnwick-1.4.45-Linux/";
+        std::vector<PackageItem> items {{top, PackageItem::Kind::Directory, "", 0755}};
+        for (const auto& entry : fs::recursive_directory_iterator(Prefix())) {
+            const std::string path = top + fs::relative(entry.path(), Prefix()).string();
+            struct stat info
+            {
+            };
+            ::lstat(entry.path().c_str(), &info);
+            if (S_ISLNK(info.st_mode))
+                items.push_back({path, PackageItem::Kind::Symlink, fs::read_symlink(entry.path()).string()});
+            else if (S_ISDIR(info.st_mode))
+                items.push_back({path, PackageItem::Kind::Directory, "", info.st_mode & 0777});
+            else
+                items.push_back(
+                    {path, PackageItem::Kind::File, velt::testing::ReadTextFile(entry.path()), info.st_mode & 0777});
+        }
+        items.push_back({top + "share/tarnwick/update-1.4.45.txt", PackageItem::Kind::File, "1.4.45"});
+        return items;
+    }
+
+    void Publish(const std::vector<PackageItem>& items, const std::string& version)
+    {
+        const std::string package = (m_nginx.docRoot() / "Download/TWSetup.msi").string();
+        fs::create_directories(m_nginx.docRoot() / "Download");
+        WritePackage(package, items);
+        m_nginx.writeFile("Download/TWSetup.txt",
+                          "version=" + version + "\r\ncmdline=\r\nsha256=" + platform::installer::Sha256OfFile(package)
+                              + "\r\n");
+    }
+
+    std::unique_ptr<ChildProcess> StartTarnwick()
+    {
+        auto tarnwick = std::make_unique<ChildProcess>(
+            std::vector<std::string> {Prefix() + "/bin/tarnwick", "--headless"}, m_dir.file("tarnwick.log"));
+        EXPECT_TRUE(
+            WaitUntil([] { return bool(platform::RemoteWindow::Find("VELT Tarnwick")); }, std::chrono::seconds(10)))
+            << velt::testing::ReadTextFile(m_dir.file("tarnwick.log"));
+        return tarnwick;
+    }
+
+    // Runs the installed Kestrup to its end; its exit code, -1 when it hung.
+    int RunKestrup(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv {Prefix() + "/bin/kestrup"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
+        if (!WaitUntil([&] { return !kestrup.running(); }, std::chrono::seconds(30)))
+            return -1;
+        return WIFEXITED(kestrup.exitStatus()) ? WEXITSTATUS(kestrup.exitStatus()) : -1;
+    }
+
+    std::string KestrupLog() const { return velt::testing::ReadTextFile(m_dir.file("kestrup.log")); }
+
+    velt::testing::TempHome m_home;
+    velt::testing::TempDir m_dir;
+    velt::testing::NginxServer m_nginx;
+};
+
+TEST_F(KestrupEndToEndTest, UpdatesTheRunningInstallation)
+{
+    Publish(PackageOfInstalledTree(), "1.4.45");
+    auto tarnwick = StartTarnwick();
+    // As the settings sheet starts it: the title arrives with its quotes.
+    EXPECT_EQ(RunKestrup({"msidlfile=/Download/TWSetup.msi", "pr=\"VELT Tarnwick\"", "v=1.4.44"}), 0) << KestrupLog();
+    EXPECT_FALSE(tarnwick->running());
+    EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/share/tarnwick/update-1.4.45.txt"), "1.4.45");
+    for (const auto& entry : fs::directory_iterator(Prefix()))
+        EXPECT_EQ(entry.path().filename().string().rfind(".kestrup", 0), std::string::npos) << entry.path();
+
+    // The updated programs run: Tarnwick starts again from the new files.
+    tarnwick = StartTarnwick();
+    // Typed in a shell, which removes the quotes.
+    EXPECT_EQ(RunKestrup({"/quitonly", "pr=VELT Tarnwick"}), 0) << KestrupLog();
+    EXPECT_TRUE(WaitUntil([&] { return !tarnwick->running(); }, std::chrono::seconds(5)));
+}
+
+TEST_F(KestrupEndToEndTest, HostilePackageChangesNothing)
+{
+    std::vector<PackageItem> items = PackageOfInstalledTree();
+    items.push_back({"tarnwick-1.4.45-Linux/bin/../../../escape", PackageItem::Kind::File, "x"});
+    Publish(items, "1.4.45");
+    const auto before = SnapshotTree(Prefix());
+    auto tarnwick = StartTarnwick();
+    // The window stays open with the reason; the test closes Kestrup itself.
+    std::vector<std::string> argv {Prefix() + "/bin/kestrup", "msidlfile=/Download/TWSetup.msi", "pr=\"VELT Tarnwick\"",
+                                   "v=1.4.44"};
+    ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
+    EXPECT_TRUE(WaitUntil([&] { return KestrupLog().find("kestrup: Das Paket") != std::string::npos; },
+                          std::chrono::seconds(30)))
+        << KestrupLog();
+    EXPECT_TRUE(kestrup.running());
+    kestrup.stop();
+    EXPECT_EQ(SnapshotTree(Prefix()), before);
+    EXPECT_FALSE(fs::exists(m_dir.path() / "escape"));
+}
+
+} // namespace
