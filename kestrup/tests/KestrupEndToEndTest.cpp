@@ -132,6 +132,41 @@ TEST_F(KestrupEndToEndTest, UpdatesTheRunningInstallation)
     EXPECT_TRUE(WaitUntil([&] { return !tarnwick->running(); }, std::chrono::seconds(5)));
 }
 
+TEST_F(KestrupEndToEndTest, PackagePublishedByTheScript)
+{
+    const std::string publish = std::string("PUBLISH_SKIP_BUILD=1 BUILD_DIR=\"") + KESTRUP_BUILD_DIR + "\" bash \""
+        + KESTRUP_SOURCE_DIR + "/scripts/publish-update.sh\" \"" + (m_nginx.docRoot() / "Download").string() + "\" > \""
+        + m_dir.file("publish.log") + "\" 2>&1";
+    ASSERT_EQ(std::system(publish.c_str()), 0) << velt::testing::ReadTextFile(m_dir.file("publish.log"));
+    const std::string versionText = velt::testing::ReadTextFile((m_nginx.docRoot() / "Download/TWSetup.txt").string());
+    EXPECT_EQ(versionText.rfind("version=1.4.44\r\ncmdline=\r\nsha256=", 0), 0u) << versionText;
+
+    struct stat before
+    {
+    };
+    ::stat((Prefix() + "/bin/tarnwick").c_str(), &before);
+    auto tarnwick = StartTarnwick();
+    EXPECT_EQ(RunKestrup({"msidlfile=/Download/TWSetup.msi", "pr=\"VELT Tarnwick\"", "v=1.4.43"}), 0) << KestrupLog();
+    EXPECT_FALSE(tarnwick->running());
+    struct stat after
+    {
+    };
+    ::stat((Prefix() + "/bin/tarnwick").c_str(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino); // a new file, renamed into place
+    EXPECT_EQ(after.st_mode & 0111, 0111u);
+
+    // The same version again: "ist aktuell", nothing changes. The box is
+    // modal; the window's Cancel is what ends Kestrup then.
+    const auto unchanged = SnapshotTree(Prefix());
+    std::vector<std::string> argv {Prefix() + "/bin/kestrup", "msidlfile=/Download/TWSetup.msi", "pr=\"VELT Tarnwick\"",
+                                   "v=1.4.44"};
+    ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(kestrup.running()) << KestrupLog();
+    kestrup.stop();
+    EXPECT_EQ(SnapshotTree(Prefix()), unchanged);
+}
+
 TEST_F(KestrupEndToEndTest, HostilePackageChangesNothing)
 {
     std::vector<PackageItem> items = PackageOfInstalledTree();
