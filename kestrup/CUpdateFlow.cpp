@@ -68,8 +68,9 @@ bool CUpdateFlow::InstallPackage()
         commandLine = kDefaultInstallerCommandLine;
 
     inst::InstallOptions options;
-    // The installation is the folder above Kestrup's own program folder.
-    options.prefix = m_app.m_strProgramDir + "..";
+    // The installation is the folder above Kestrup's own program folder
+    // (none when that folder is unknown: the installer then refuses).
+    options.prefix = m_app.m_strProgramDir.empty() ? std::string() : m_app.m_strProgramDir + "..";
     options.expectedSha256 = m_app.m_strPackageSha256;
     options.agent = IDS_DEFAULT_AGENT;
     options.ownedByPackageManager = m_ownedCheck;

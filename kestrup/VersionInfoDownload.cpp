@@ -103,6 +103,14 @@ bool VersionInfoDownload::DownloadVersionInfo(const CKestrupApp& app, std::strin
             }
         }
     }
+    {
+        // A cancel that came after the last byte still counts: the user ended the flow.
+        std::lock_guard lock(m_mutex);
+        if (ok && m_cancelled) {
+            ok = false;
+            failure = "Die Versionsinformation wurde nicht verwendet: abgebrochen.";
+        }
+    }
     if (!ok && failure.empty()) {
         // The error's own text, at most 1023 characters as the platform gives it.
         failure = error ? error.text.substr(0, 1023) : std::string("Die Anforderung konnte nicht erstellt werden.");
