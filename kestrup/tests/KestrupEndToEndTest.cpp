@@ -6,6 +6,7 @@
 #include "testing/ChildProcess.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/NginxServer.h"
+#include "testing/ScopedEnv.h"
 #include "testing/TempDir.h"
 #include "testing/TempHome.h"
 
@@ -73,11 +74,11 @@ protected:
     }
 
     // Runs the installed Kestrup to its end; its exit code, -1 when it hung.
-    int RunKestrup(const std::vector<std::string>& args)
+    int RunKestrup(const std::vector<std::string>& args, const std::string& log = "kestrup.log")
     {
         std::vector<std::string> argv {Prefix() + "/bin/kestrup"};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
+        ChildProcess kestrup(argv, m_dir.file(log));
         if (!WaitUntil([&] { return !kestrup.running(); }, std::chrono::seconds(30)))
             return -1;
         return WIFEXITED(kestrup.exitStatus()) ? WEXITSTATUS(kestrup.exitStatus()) : -1;
@@ -130,6 +131,14 @@ TEST_F(KestrupEndToEndTest, PackagePublishedByTheScript)
     tarnwick = StartTarnwick();
     EXPECT_EQ(RunKestrup({"/quitonly", "pr=VELT Tarnwick"}), 0) << KestrupLog();
     EXPECT_TRUE(WaitUntil([&] { return !tarnwick->running(); }, std::chrono::seconds(5)));
+
+    // Without a display, as on a server, the message goes to standard error.
+    velt::testing::ScopedEnv noPlatform("QT_QPA_PLATFORM", std::nullopt);
+    velt::testing::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    velt::testing::ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
+    EXPECT_EQ(RunKestrup({"/QUITONLY"}, "quitonly.log"), 1);
+    EXPECT_EQ(velt::testing::ReadTextFile(m_dir.file("quitonly.log")),
+              "Kestrup: Es wurde kein Name für das zu beendende Programm angegeben!\n");
 }
 
 TEST_F(KestrupEndToEndTest, HostilePackageChangesNothing)

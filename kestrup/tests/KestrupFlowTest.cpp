@@ -4,6 +4,7 @@
 
 #include "testing/FreeTcpPort.h"
 #include "testing/NginxServer.h"
+#include "testing/TcpPeer.h"
 #include "testing/TempDir.h"
 #include "testing/TempHome.h"
 
@@ -134,6 +135,42 @@ TEST_F(KestrupFlowTest, RefusedPackagesLeaveTheWindowOpenWithTheReason)
         EXPECT_TRUE(m_boxes.empty());
         EXPECT_EQ(SnapshotTree(Prefix()), m_before);
     }
+}
+
+TEST_F(KestrupFlowTest, UserCancelsDownloadAndInstallation)
+{
+    // A version download that never gets an answer: Cancel ends it and the window.
+    velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("msidlfile=" + silent.url("/Download/TWSetup.msi") + " v=1",
+                  [&](CKestrupDlg& window) {
+                      if (silent.connections() > 0)
+                          window.reject();
+                      return false;
+                  }),
+              QDialog::Rejected);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+
+    // A package that arrives only in part: "Abbrechen" of the progress window.
+    velt::testing::TcpPeer server([](const std::string& received) -> velt::testing::PeerReply {
+        if (received.find("TWSetup.txt") != std::string::npos)
+            return {"HTTP/1.1 200 OK\r\nContent-Length: 15\r\nConnection: close\r\n\r\nversion=1.4.45\n", true};
+        if (received.find("TWSetup.msi") != std::string::npos)
+            return {"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 'x'), false};
+        return {};
+    });
+    started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("msidlfile=" + server.url("/Download/TWSetup.msi") + " v=1.4.44",
+                  [&](CKestrupDlg& window) {
+                      if (auto* progress = window.findChild<QDialog*>(QStringLiteral("CInstallProgressDlg"));
+                          progress && server.received().find("TWSetup.msi") != std::string::npos) {
+                          progress->findChild<QPushButton*>(QStringLiteral("idc_2"))->click();
+                      }
+                      return false;
+                  }),
+              QDialog::Rejected);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(SnapshotTree(Prefix()), m_before);
 }
 
 TEST_F(KestrupFlowTest, WindowControlsAboutBoxAndBusy)
