@@ -81,6 +81,8 @@ TEST(ProgramShutdownTest, EndsOrGivesUpAfterTenPosts)
     {
         FakeProgramWindow window("VELT Tarnwick", 0);
         EXPECT_FALSE(QuitProgram("VELT Tarnwick", stop, std::chrono::milliseconds(20)));
+        for (int i = 0; i < 100 && window.Posts().size() < 10; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const std::vector<uint32_t> alternating
             = {WM_QUIT, WM_DESTROY, WM_QUIT, WM_DESTROY, WM_QUIT, WM_DESTROY, WM_QUIT, WM_DESTROY, WM_QUIT, WM_DESTROY};
         EXPECT_EQ(window.Posts(), alternating);
