@@ -152,7 +152,7 @@ InstallResult ScanPackage(const std::string& file, const PackageLimits& limits, 
     std::map<std::string, PackageEntry::Type> seen;
     for (size_t i = 0; i < entries.size(); ++i) {
         std::vector<std::string> parts = paths[i];
-        if (top)
+        if (top && !parts.empty())
             parts.erase(parts.begin());
         if (parts.empty()) {
             if (entries[i].type != PackageEntry::Type::Directory)

@@ -101,11 +101,14 @@ protected:
 
 TEST_F(PackageInstallerTest, InstallsPackagesWithAndWithoutTopFolder)
 {
-    for (const std::string top : {"tarnwick-1.4.45-Linux/", ""}) {
+    // CPack's top folder, none, and one made by "tar -C dir ." with its "./" entry.
+    for (const std::string top : {"tarnwick-1.4.45-Linux/", "", "./tarnwick-1.4.45-Linux/"}) {
         SCOPED_TRACE(top);
         std::vector<PackageItem> items = NewTree(top);
         if (!top.empty())
             items.insert(items.begin(), {top, Kind::Directory, "", 0755});
+        if (top.rfind("./", 0) == 0)
+            items.insert(items.begin(), {"./", Kind::Directory, "", 0755});
         WritePackage(Package(), items);
         const InstallResult result = Install(Package(), Options());
         EXPECT_EQ(result.code, ERROR_SUCCESS) << result.text;
