@@ -8,11 +8,11 @@ namespace {
 
 constexpr WhatsThisEntry kMainWindow[] = {
     {1000,
-     "Die IP-Adresse, die dieser Computer im lokalen Netz hat. Tarnwick ermittelt sie bei jedem "
-     "Durchlauf neu; sie dient nur der Anzeige."},
+     "Die IP-Adresse, unter der dieser Computer bei der letzten Ermittlung im Internet auftrat. Sie "
+     "ändert sich meist bei jeder Einwahl und ist der Rechnerteil der generierten Umleit-Adresse."},
     {1001,
-     "Die IP-Adresse, unter der dieser Computer im Internet erreichbar ist. Sie ändert sich meist bei "
-     "jeder Einwahl; auf sie leitet die Umleitwebseite um."},
+     "Die IP-Adresse des Servers, auf dem die Umleitwebseite liegt, wie sie bei der letzten Ermittlung "
+     "erreicht wurde."},
     {1003,
      "Die feste Internetadresse, die Ihre Besucher aufrufen, zum Beispiel "
      "http://www.ihre-domain.de/index.htm. Dort liegt die Umleitwebseite, die Tarnwick auf dem "
