@@ -40,6 +40,11 @@ CSystemTray::~CSystemTray()
     m_backend->SetContextMenu(nullptr);
 }
 
+void CSystemTray::SetMainWindow(QWidget* window)
+{
+    m_mainWindow = window;
+}
+
 void CSystemTray::BuildMenu()
 {
     m_menu = std::make_unique<QMenu>();

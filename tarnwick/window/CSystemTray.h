@@ -40,7 +40,7 @@ public:
 
     // The window whose visibility checks "&Anzeigen" and that is raised
     // before its menu opens.
-    void SetMainWindow(QWidget* window) { m_mainWindow = window; }
+    void SetMainWindow(QWidget* window);
 
     // Shows the icon with menu iconId (Tarnwick: 133). False when the desktop
     // has no notification area; the icon is then added by itself when one

@@ -216,3 +216,12 @@ TEST(CSystemTrayWithoutArea, DoesNothingUntilAnAreaAppearsThenAddsTheIcon)
     EXPECT_EQ(area->ToolTip(), QStringLiteral("Tarnwick"));
     EXPECT_EQ(area->ShownIcon().cacheKey(), Icon(128).cacheKey());
 }
+
+TEST(CSystemTrayOnTheDesktop, OffscreenHasNoAreaSoTheRealTrayWaitsForOne)
+{
+    CSystemTray tray; // the desktop's notification area through Qt
+    EXPECT_FALSE(tray.IsSystemTrayAvailable());
+    EXPECT_FALSE(tray.AddToTray(QStringLiteral("Tarnwick"), Icon(128)));
+    EXPECT_FALSE(tray.IsEnabled());
+    EXPECT_FALSE(tray.IsWithdrawn());
+}
