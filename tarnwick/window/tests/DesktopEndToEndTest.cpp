@@ -1,0 +1,158 @@
+// The real program on a real X server: Xvfb with trayer as notification area,
+// driven by xdotool like a user, against the real web space on loopback.
+#include "tarnwick/core/CRedirectSettings.h"
+#include "tarnwick/core/ProductKey.h"
+#include "testing/ChildProcess.h"
+#include "testing/FreeTcpPort.h"
+#include "testing/FtpServer.h"
+#include "testing/NginxServer.h"
+#include "testing/ScopedEnv.h"
+#include "testing/TempDir.h"
+#include "testing/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+using velt::testing::ChildProcess;
+
+namespace {
+
+std::string FindProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::filesystem::path candidate = std::filesystem::path(folder) / name;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate.string();
+    }
+    return {};
+}
+
+// Standard output of a short command (its words are ours, not a user's).
+std::string Capture(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[256];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, got);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+std::string FirstLine(const std::string& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(30))
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A display number that no X server uses now.
+int FreeDisplay()
+{
+    for (int display = 91; display < 400; ++display) {
+        const std::string number = std::to_string(display);
+        if (!std::filesystem::exists("/tmp/.X" + number + "-lock")
+            && !std::filesystem::exists("/tmp/.X11-unix/X" + number))
+            return display;
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
+{
+    const std::string xvfb = FindProgram("Xvfb");
+    if (xvfb.empty())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh installs it): no X server to run the window on";
+    for (const char* tool : {"trayer", "xdotool", "import"})
+        ASSERT_FALSE(FindProgram(tool).empty()) << tool << " is missing; scripts/install-deps.sh installs it";
+
+    velt::testing::TempHome home;
+    velt::testing::TempDir logs;
+    velt::testing::FtpServer ftp;
+    velt::testing::NginxServer nginx("location /site/ { alias " + ftp.home().string() + "/; }\n");
+    {
+        ASSERT_TRUE(tarnwick::EnsureProductKey());
+        tarnwick::CRedirectSettings settings;
+        settings.LoadFromRegistry("Software\\VELT\\Tarnwick");
+        settings.SetRedirectUrl(nginx.url("/site/index.htm"));
+        settings.SetUploadServer("127.0.0.1");
+        settings.SetUploadPort(ftp.port());
+        settings.SetUserName(ftp.user());
+        settings.SetPassword(ftp.password());
+        settings.SetUploadDir("/");
+        settings.SetModified(1);
+        ASSERT_TRUE(settings.SaveToRegistry("Software\\VELT\\Tarnwick"));
+    }
+
+    const int display = FreeDisplay();
+    ASSERT_GT(display, 0);
+    ChildProcess server({xvfb, ":" + std::to_string(display), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                        logs.file("xvfb.log"));
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display)); }))
+        << velt::testing::ReadTextFile(logs.file("xvfb.log"));
+    velt::testing::ScopedEnv displayEnv("DISPLAY", ":" + std::to_string(display));
+    velt::testing::ScopedEnv waylandEnv("WAYLAND_DISPLAY", std::nullopt);
+    velt::testing::ScopedEnv platformEnv("QT_QPA_PLATFORM", "xcb");
+    ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool getmouselocation").empty(); }));
+
+    ChildProcess trayer({FindProgram("trayer"), "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "60",
+                         "--heighttype", "pixel", "--height", "30"},
+                        logs.file("trayer.log"));
+    ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool search --name '^panel$'").empty(); }));
+
+    ChildProcess tarnwick({TARNWICK_PROGRAM, "/pending"}, logs.file("tarnwick.log"));
+    const auto log = [&] { return velt::testing::ReadTextFile(logs.file("tarnwick.log")); };
+    // Started pending: the icon is the only window of the program on the screen.
+    std::string icon;
+    ASSERT_TRUE(WaitUntil([&] {
+        icon = FirstLine(Capture("xdotool search --onlyvisible --class tarnwick"));
+        return !icon.empty() && Capture("xdotool search --onlyvisible --name '^VELT Tarnwick$'").empty();
+    })) << log();
+
+    Capture("xdotool mousemove --window " + icon + " 8 8 click --repeat 2 --delay 80 1");
+    std::string window;
+    ASSERT_TRUE(WaitUntil([&] {
+        window = FirstLine(Capture("xdotool search --onlyvisible --name '^VELT Tarnwick$'"));
+        return !window.empty();
+    })) << "a double click on the icon shows the window\n" << log();
+
+    // "Umleitbefehl hoch&laden" by its mnemonic.
+    Capture("xdotool windowfocus --sync " + window + " key --clearmodifiers alt+l");
+    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; }))
+        << log();
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the status line is painted
+    std::filesystem::create_directories(TARNWICK_ARTIFACT_DIR);
+    const std::string shot = std::string(TARNWICK_ARTIFACT_DIR) + "/tarnwick-window.png";
+    std::filesystem::remove(shot);
+    Capture("import -window " + window + " " + shot);
+    EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 1000u) << shot;
+
+    ChildProcess quit({TARNWICK_PROGRAM, "/quit"}, logs.file("quit.log"));
+    ASSERT_TRUE(WaitUntil([&] { return !tarnwick.running(); }, std::chrono::seconds(10))) << log();
+    EXPECT_TRUE(WIFEXITED(tarnwick.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0) << log();
+}
