@@ -106,6 +106,7 @@ private:
     CSystemTray* m_tray = nullptr;
     ProgramSession* m_session = nullptr;
     bool m_trayAdded = false;
+    bool m_iconRemoved = false; // the user removed the icon; an area that appears later must not bring it back
     bool m_ended = false;
 };
 
