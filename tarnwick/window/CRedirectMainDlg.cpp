@@ -90,7 +90,8 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     });
 
     // The dial's progress belongs to the dial dialog, which shows it itself.
-    m_session = new ProgramSession(app, title, *this, *this, [](const std::string&) {}, this);
+    m_session = new ProgramSession(
+        app, title, *this, *this, [](const std::string&) {}, this);
     connect(m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
     connect(m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
     connect(m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
@@ -149,7 +150,8 @@ void CRedirectMainDlg::Start()
     if (m_app.m_settings.GetAutoStart() == 1)
         Cycle().TogglePeriodic();
     if (m_app.m_bPending)
-        QMetaObject::invokeMethod(this, [this] { OnCommand(CSystemTray::kCmdHideOrEnd); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnCommand(CSystemTray::kCmdHideOrEnd); }, Qt::QueuedConnection);
 }
 
 void CRedirectMainDlg::OnCommand(int command)
@@ -270,9 +272,7 @@ void CRedirectMainDlg::UpdateHideButton()
     m_ui->idc_57665->setText(IsIconPresent() ? QStringLiteral("V&erstecken") : QStringLiteral("B&eenden"));
 }
 
-void CRedirectMainDlg::OpenSettingsSheet(const QString&, int)
-{
-}
+void CRedirectMainDlg::OpenSettingsSheet(const QString&, int) { }
 
 bool CRedirectMainDlg::IsIconPresent() const
 {

@@ -32,8 +32,9 @@ extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platfor
                                                                          int argc, char** argv)
 {
     if (!HasDisplay()) {
-        std::fprintf(stderr, "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
-                             "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");
+        std::fprintf(stderr,
+                     "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
+                     "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");
         return 1;
     }
     static int s_argc = argc; // QApplication keeps a reference for its whole life

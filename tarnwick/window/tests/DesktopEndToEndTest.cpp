@@ -120,8 +120,8 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     velt::testing::ScopedEnv platformEnv("QT_QPA_PLATFORM", "xcb");
     ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool getmouselocation").empty(); }));
 
-    ChildProcess trayer({FindProgram("trayer"), "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "60",
-                         "--heighttype", "pixel", "--height", "30"},
+    ChildProcess trayer({FindProgram("trayer"), "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                         "60", "--heighttype", "pixel", "--height", "30"},
                         logs.file("trayer.log"));
     ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool search --name '^panel$'").empty(); }));
 
@@ -153,8 +153,7 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
 
     // "Umleitbefehl hoch&laden" by its mnemonic.
     Capture("xdotool windowfocus --sync " + window + " key --clearmodifiers alt+l");
-    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; }))
-        << log();
+    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; })) << log();
 
     std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the status line is painted
     std::filesystem::create_directories(TARNWICK_ARTIFACT_DIR);

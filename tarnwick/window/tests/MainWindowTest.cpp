@@ -123,7 +123,10 @@ protected:
         poll->start(20);
     }
 
-    bool WaitIdle() { return PumpUntil([&] { return !Window().Cycle().IsBusy(); }); }
+    bool WaitIdle()
+    {
+        return PumpUntil([&] { return !Window().Cycle().IsBusy(); });
+    }
 
     velt::testing::TempHome m_home;
     FtpServer m_ftp;
@@ -153,12 +156,12 @@ TEST_F(MainWindowTest, FormShowsTheSettingsInControlsNamedByTheirIds)
         EXPECT_FALSE(Control(id)->isEnabled()) << id;
     EXPECT_TRUE(Control<QPlainTextEdit>(1021)->isReadOnly());
     EXPECT_TRUE(Control<QPushButton>(1008)->isDefault());
-    for (int id : {1000, 1001, 1003, 1039, 1002, 1050, 1043, 1044, 1026, 1057, 1052, 1053, 1054, 1017, 1019, 1020,
-                   1021, 1022, 1032, 1008, 1014, 57670, 57665, 57664})
+    for (int id : {1000, 1001, 1003, 1039, 1002, 1050, 1043, 1044, 1026, 1057,  1052,  1053,
+                   1054, 1017, 1019, 1020, 1021, 1022, 1032, 1008, 1014, 57670, 57665, 57664})
         EXPECT_FALSE(Control(id)->whatsThis().isEmpty()) << id;
 
-    for (const auto& [type, shown] : std::vector<std::pair<int, const char*>> {
-             {1, "ftp://"}, {3, "http://"}, {2, "ungültig!"}}) {
+    for (const auto& [type, shown] :
+         std::vector<std::pair<int, const char*>> {{1, "ftp://"}, {3, "http://"}, {2, "ungültig!"}}) {
         m_app.m_settings.SetUploadServiceType(type);
         window.FillControls();
         EXPECT_EQ(Field(1057), QString::fromUtf8(shown));
