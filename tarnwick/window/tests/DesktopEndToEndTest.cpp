@@ -81,9 +81,55 @@ int FreeDisplay()
     return -1;
 }
 
+// A throw-away home whose settings point at the real web space: nginx
+// publishes what pyftpdlib receives.
+class DesktopEndToEndTest : public ::testing::Test
+{
+protected:
+    void StoreSettings(int autoStart)
+    {
+        ASSERT_TRUE(tarnwick::EnsureProductKey());
+        tarnwick::CRedirectSettings settings;
+        settings.LoadFromRegistry(kProductKey);
+        settings.SetRedirectUrl(nginx.url("/site/index.htm"));
+        settings.SetUploadServer("127.0.0.1");
+        settings.SetUploadPort(ftp.port());
+        settings.SetUserName(ftp.user());
+        settings.SetPassword(ftp.password());
+        settings.SetUploadDir("/");
+        settings.SetAutoStart(autoStart);
+        settings.SetModified(1);
+        ASSERT_TRUE(settings.SaveToRegistry(kProductKey));
+    }
+
+    // The record does not load this value: read it as stored.
+    static std::string StoredLocalServerName()
+    {
+        namespace reg = platform::registry;
+        reg::HKEY key = nullptr;
+        std::string value;
+        if (reg::RegOpenKey(reg::Root::CurrentUser, kProductKey, reg::Access::Read, &key) == reg::kSuccess) {
+            reg::RegQueryString(key, "LocalServerName", &value);
+            reg::RegCloseKey(key);
+        }
+        return value;
+    }
+
+    std::string Log(const std::string& name = "tarnwick.log") const
+    {
+        return velt::testing::ReadTextFile(logs.file(name));
+    }
+
+    static constexpr const char* kProductKey = "Software\\VELT\\Tarnwick";
+    velt::testing::TempHome home;
+    velt::testing::TempDir logs;
+    velt::testing::FtpServer ftp;
+    velt::testing::NginxServer nginx {"location /site/ { alias " + ftp.home().string() + "/; }\n"};
+};
+
 } // namespace
 
-TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
+TEST_F(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
 {
     const std::string xvfb = FindProgram("Xvfb");
     if (xvfb.empty())
@@ -91,30 +137,14 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     for (const char* tool : {"trayer", "xdotool", "import"})
         ASSERT_FALSE(FindProgram(tool).empty()) << tool << " is missing; scripts/install-deps.sh installs it";
 
-    velt::testing::TempHome home;
-    velt::testing::TempDir logs;
-    velt::testing::FtpServer ftp;
-    velt::testing::NginxServer nginx("location /site/ { alias " + ftp.home().string() + "/; }\n");
-    {
-        ASSERT_TRUE(tarnwick::EnsureProductKey());
-        tarnwick::CRedirectSettings settings;
-        settings.LoadFromRegistry("Software\\VELT\\Tarnwick");
-        settings.SetRedirectUrl(nginx.url("/site/index.htm"));
-        settings.SetUploadServer("127.0.0.1");
-        settings.SetUploadPort(ftp.port());
-        settings.SetUserName(ftp.user());
-        settings.SetPassword(ftp.password());
-        settings.SetUploadDir("/");
-        settings.SetModified(1);
-        ASSERT_TRUE(settings.SaveToRegistry("Software\\VELT\\Tarnwick"));
-    }
+    StoreSettings(0);
 
     const int display = FreeDisplay();
     ASSERT_GT(display, 0);
     ChildProcess server({xvfb, ":" + std::to_string(display), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
                         logs.file("xvfb.log"));
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display)); }))
-        << velt::testing::ReadTextFile(logs.file("xvfb.log"));
+        << Log("xvfb.log");
     velt::testing::ScopedEnv displayEnv("DISPLAY", ":" + std::to_string(display));
     velt::testing::ScopedEnv waylandEnv("WAYLAND_DISPLAY", std::nullopt);
     velt::testing::ScopedEnv platformEnv("QT_QPA_PLATFORM", "xcb");
@@ -126,13 +156,12 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool search --name '^panel$'").empty(); }));
 
     ChildProcess tarnwick({TARNWICK_PROGRAM, "/pending"}, logs.file("tarnwick.log"));
-    const auto log = [&] { return velt::testing::ReadTextFile(logs.file("tarnwick.log")); };
     // Started pending: the icon is the only window of the program on the screen.
     std::string icon;
     ASSERT_TRUE(WaitUntil([&] {
         icon = FirstLine(Capture("xdotool search --onlyvisible --class tarnwick"));
         return !icon.empty() && Capture("xdotool search --onlyvisible --name '^VELT Tarnwick$'").empty();
-    })) << log();
+    })) << Log();
 
     // The tray docks the icon's window a moment after it appears: a double click that came too early is
     // repeated, as a user would.
@@ -149,11 +178,11 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
             },
             std::chrono::seconds(5));
     }
-    ASSERT_TRUE(shown) << "a double click on the icon shows the window\n" << log();
+    ASSERT_TRUE(shown) << "a double click on the icon shows the window\n" << Log();
 
     // "Umleitbefehl hoch&laden" by its mnemonic.
     Capture("xdotool windowfocus --sync " + window + " key --clearmodifiers alt+l");
-    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; })) << log();
+    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; })) << Log();
 
     std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the status line is painted
     std::filesystem::create_directories(TARNWICK_ARTIFACT_DIR);
@@ -163,53 +192,24 @@ TEST(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 1000u) << shot;
 
     ChildProcess quit({TARNWICK_PROGRAM, "/quit"}, logs.file("quit.log"));
-    ASSERT_TRUE(WaitUntil([&] { return !tarnwick.running(); }, std::chrono::seconds(10))) << log();
+    ASSERT_TRUE(WaitUntil([&] { return !tarnwick.running(); }, std::chrono::seconds(10))) << Log();
     EXPECT_TRUE(WIFEXITED(tarnwick.exitStatus()));
-    EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0) << log();
+    EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0) << Log();
 }
 
 // A desktop log-out on Wayland or through systemd sends only the signal: the window program stops as the headless
 // mode does. Qt's offscreen platform stands in for the display; it has no notification area.
-TEST(DesktopEndToEndTest, WindowModeEndsOnSigtermAndSavesItsSettings)
+TEST_F(DesktopEndToEndTest, WindowModeEndsOnSigtermAndSavesItsSettings)
 {
-    velt::testing::TempHome home;
-    velt::testing::TempDir logs;
-    velt::testing::FtpServer ftp;
-    velt::testing::NginxServer nginx("location /site/ { alias " + ftp.home().string() + "/; }\n");
-    {
-        ASSERT_TRUE(tarnwick::EnsureProductKey());
-        tarnwick::CRedirectSettings settings;
-        settings.LoadFromRegistry("Software\\VELT\\Tarnwick");
-        settings.SetRedirectUrl(nginx.url("/site/index.htm"));
-        settings.SetUploadServer("127.0.0.1");
-        settings.SetUploadPort(ftp.port());
-        settings.SetUserName(ftp.user());
-        settings.SetPassword(ftp.password());
-        settings.SetUploadDir("/");
-        settings.SetAutoStart(1); // a first cycle at once: it finds the local address
-        settings.SetModified(1);
-        ASSERT_TRUE(settings.SaveToRegistry("Software\\VELT\\Tarnwick"));
-    }
+    StoreSettings(1); // a first cycle at once: it finds the local address
     velt::testing::ScopedEnv platformEnv("QT_QPA_PLATFORM", "offscreen");
     ChildProcess tarnwick({TARNWICK_PROGRAM}, logs.file("tarnwick.log"));
-    const auto stored = [] { // the record does not load this value: read it as stored
-        namespace reg = platform::registry;
-        reg::HKEY key = nullptr;
-        std::string value;
-        if (reg::RegOpenKey(reg::Root::CurrentUser, "Software\\VELT\\Tarnwick", reg::Access::Read, &key)
-            == reg::kSuccess) {
-            reg::RegQueryString(key, "LocalServerName", &value);
-            reg::RegCloseKey(key);
-        }
-        return value;
-    };
-    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; }))
-        << velt::testing::ReadTextFile(logs.file("tarnwick.log"));
-    ASSERT_TRUE(tarnwick.running()) << velt::testing::ReadTextFile(logs.file("tarnwick.log"));
-    EXPECT_EQ(stored(), "") << "nothing saved before the end";
+    ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; })) << Log();
+    ASSERT_TRUE(tarnwick.running()) << Log();
+    EXPECT_EQ(StoredLocalServerName(), "") << "nothing saved before the end";
     ::kill(tarnwick.pid(), SIGTERM);
     ASSERT_TRUE(WaitUntil([&] { return !tarnwick.running(); }, std::chrono::seconds(5)));
     EXPECT_TRUE(WIFEXITED(tarnwick.exitStatus()));
     EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0);
-    EXPECT_EQ(stored(), "127.0.0.1");
+    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
 }
