@@ -69,16 +69,15 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-// A display number that no X server uses now.
-int FreeDisplay()
+// The display number Xvfb announces with -displayfd (a line of digits in its log), or empty.
+std::string AnnouncedDisplay(const std::string& log)
 {
-    for (int display = 91; display < 400; ++display) {
-        const std::string number = std::to_string(display);
-        if (!std::filesystem::exists("/tmp/.X" + number + "-lock")
-            && !std::filesystem::exists("/tmp/.X11-unix/X" + number))
-            return display;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos)
+            return line;
     }
-    return -1;
+    return {};
 }
 
 // A throw-away home whose settings point at the real web space: nginx
@@ -139,13 +138,12 @@ TEST_F(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
 
     StoreSettings(0);
 
-    const int display = FreeDisplay();
-    ASSERT_GT(display, 0);
-    ChildProcess server({xvfb, ":" + std::to_string(display), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+    // Xvfb picks a free display itself and writes its number to standard output (the log).
+    ChildProcess server({xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
                         logs.file("xvfb.log"));
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display)); }))
-        << Log("xvfb.log");
-    velt::testing::ScopedEnv displayEnv("DISPLAY", ":" + std::to_string(display));
+    std::string display;
+    ASSERT_TRUE(WaitUntil([&] { return !(display = AnnouncedDisplay(Log("xvfb.log"))).empty(); })) << Log("xvfb.log");
+    velt::testing::ScopedEnv displayEnv("DISPLAY", ":" + display);
     velt::testing::ScopedEnv waylandEnv("WAYLAND_DISPLAY", std::nullopt);
     velt::testing::ScopedEnv platformEnv("QT_QPA_PLATFORM", "xcb");
     ASSERT_TRUE(WaitUntil([] { return !Capture("xdotool getmouselocation").empty(); }));
