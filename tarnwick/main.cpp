@@ -5,19 +5,25 @@
 #include <string>
 #include <vector>
 
-// Options beginning with "--" are recognised first and handled alone; the
-// command-line words of the window program are not looked for then.
+// The one place that chooses how the program runs. Options beginning with
+// "--" are recognised first and handled alone (the window program's words
+// are not looked for then); "--headless" and "--once" stand alone.
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     bool hasOption = false;
-    bool hasStartOption = false;
-    for (const std::string& arg : args) {
+    for (const std::string& arg : args)
         hasOption = hasOption || arg.rfind("--", 0) == 0;
-        hasStartOption = hasStartOption || tarnwick::IsStartOption(arg);
-    }
+    if (!hasOption)
+        return tarnwick::RunWindowProgram(argc, argv);
 
-    if (hasOption && !hasStartOption)
-        return tarnwick::SettingsCommandLine(std::cout, std::cerr).Run(args);
-    return tarnwick::RunTarnwick(argc, argv);
+    if (args.size() == 1 && (args[0] == "--headless" || args[0] == "--once"))
+        return tarnwick::RunWindowless(argc, argv, args[0] == "--once");
+    for (const std::string& arg : args) {
+        if (arg == "--headless" || arg == "--once") {
+            std::cerr << "tarnwick: --headless und --once werden allein angegeben.\n";
+            return 2;
+        }
+    }
+    return tarnwick::SettingsCommandLine(std::cout, std::cerr).Run(args);
 }

@@ -229,11 +229,12 @@ InProcess MeasureInProcess(int cycles)
     QEventLoop loop;
     tarnwick::RedirectCycle::Outcome last {};
     tarnwick::RedirectCycle::Context context;
-    context.cycleEnded = [&](tarnwick::RedirectCycle::Outcome outcome) {
-        last = outcome;
-        loop.quit();
-    };
-    tarnwick::RedirectCycle cycle(settings, view, std::move(context));
+    tarnwick::RedirectCycle cycle(settings, view, view, std::move(context));
+    QObject::connect(&cycle, &tarnwick::RedirectCycle::cycleEnded, &loop,
+                     [&](tarnwick::RedirectCycle::Outcome outcome) {
+                         last = outcome;
+                         loop.quit();
+                     });
     std::vector<double> cpu;
     std::vector<double> wall;
     InProcess result;

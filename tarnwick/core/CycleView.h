@@ -5,10 +5,10 @@
 
 namespace tarnwick {
 
-// What the redirect cycle shows and does on the main window. The tray
-// window implements it with widgets, the headless mode with lines on
-// standard output, tests with a recorder. Every call comes on the
-// user-interface thread.
+// What the redirect cycle shows on the main window (the icon's part is
+// AttentionView). The tray window implements it with widgets, the headless
+// mode with lines on standard output, tests with a recorder. Every call
+// comes on the user-interface thread.
 class CycleView
 {
 public:
@@ -34,13 +34,6 @@ public:
     // "%d.%m.%Y %H:%M - text" (AppendStatusLine gives the list's joining rule).
     virtual void ClearStatusList() = 0;
     virtual void AddStatusLine(std::string_view line) = 0;
-
-    // NotifyUser's two outcomes: a visible window is shown and brought to the
-    // foreground; a hidden one makes the notification icon blink.
-    virtual bool IsWindowVisible() const = 0;
-    virtual void ShowAndBringToFront() = 0;
-    virtual void StartBlinking() = 0;
-    virtual void StopBlinking() = 0;
 };
 
 } // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tarnwick/core/AttentionView.h"
 #include "tarnwick/core/CycleView.h"
 
 #include <cstdio>
@@ -11,7 +12,7 @@ namespace tarnwick {
 // a text become blanks), flushed at once so that a service manager's log
 // shows it in time. Labels, fields and the
 // icon have nothing to show.
-class HeadlessView : public CycleView
+class HeadlessView : public CycleView, public AttentionView
 {
 public:
     explicit HeadlessView(std::FILE* out = stdout)

@@ -5,6 +5,7 @@
 #include "tarnwick/core/RedirectCycle.h"
 #include "tarnwick/core/SingleInstance.h"
 #include "tarnwick/core/StartWords.h"
+#include "tarnwick/core/WindowModule.h"
 #include "tarnwick/messages/WindowMessages.h"
 
 #include <QCoreApplication>
@@ -12,19 +13,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <dlfcn.h>
+#include <string>
 
 namespace tarnwick {
 
 namespace {
-
-WindowProgram g_windowProgram = nullptr;
-
-int Usage(const char* message)
-{
-    std::fprintf(stderr, "tarnwick: %s\n", message);
-    return 2;
-}
 
 int StartFailed(const std::string& error)
 {
@@ -32,19 +26,60 @@ int StartFailed(const std::string& error)
     return kExitStartFailed;
 }
 
-// A second plain start: the running instance comes to the front and gets the
-// command.
-int ForwardToRunningInstance(platform::RemoteWindow& running, const StartWords& words)
+// The window module, or null with the reason in error. It stays loaded for
+// the rest of the process.
+void* OpenWindowModule(const std::string& programDirectory, std::string* error)
+{
+    for (const std::string& path : WindowModuleCandidates(programDirectory)) {
+        if (void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+            return module;
+        const char* reason = ::dlerror();
+        // A module that is there but does not load is worth naming; a missing one is only the next try.
+        if (reason && std::string(reason).find("No such file") == std::string::npos) {
+            *error = reason;
+            return nullptr;
+        }
+    }
+    *error = "Der Fensterbetrieb ist in dieser Ausgabe nicht enthalten. Ohne Fenster: \"tarnwick --headless\" "
+             "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).";
+    return nullptr;
+}
+
+// A desktop start while the windowless instance runs: nothing to bring to the front, so say where it is.
+int ShowWindowlessNote(const std::string& programDirectory, int argc, char** argv)
+{
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    std::string error;
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY")) {
+        if (void* module = OpenWindowModule(programDirectory, &error)) {
+            if (auto note = reinterpret_cast<TarnwickWindowlessNoteFn>(::dlsym(module, kWindowlessNoteSymbol)))
+                return note(argc, argv);
+        }
+    }
+    std::fprintf(stderr, "tarnwick: %s\n", kWindowlessNoteText);
+    return 0;
+}
+
+// A later plain start: the running instance comes to the front and gets the command.
+int ForwardToRunningInstance(platform::RemoteWindow& running, const StartWords& words, const CRedirectApp& app,
+                             int argc, char** argv)
 {
     running.BringToFront();
     if (words.quit)
         running.PostMessage(WM_QUIT, 0, 0);
     else if (words.execNow)
         running.PostMessage(WM_EXECUTE_NOW, 0, 0);
+    else if (!words.pending && platform::RemoteWindow::Find(WindowlessMarkerTitle(app.m_strTitle)))
+        return ShowWindowlessNote(app.m_strProgramDir, argc, argv);
     return 0;
 }
 
-int RunWindowless(int argc, char** argv, HeadlessRunner::Mode mode)
+} // namespace
+
+int RunWindowless(int argc, char** argv, bool once)
 {
     // A reader of the status lines that goes away (a closed pipe) must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
@@ -56,54 +91,36 @@ int RunWindowless(int argc, char** argv, HeadlessRunner::Mode mode)
     switch (instance.Start(app.m_strTitle, &error)) {
     case SingleInstance::Result::Running:
         std::fprintf(stderr,
-                     mode == HeadlessRunner::Mode::Once ? "tarnwick: Tarnwick läuft bereits; ein zweiter "
-                                                          "Durchlauf wird nicht gestartet.\n"
-                                                        : "tarnwick: Tarnwick läuft bereits.\n");
+                     once ? "tarnwick: Tarnwick läuft bereits; ein zweiter Durchlauf wird nicht gestartet.\n"
+                          : "tarnwick: Tarnwick läuft bereits.\n");
         return kExitAlreadyRunning;
     case SingleInstance::Result::Failed:
         return StartFailed(error);
     case SingleInstance::Result::First:
         break;
     }
+    platform::TitleWindow marker;
+    if (!once)
+        marker.Claim(WindowlessMarkerTitle(app.m_strTitle));
     app.LoadFirstInstanceState();
     int code = 0;
     {
-        HeadlessRunner runner(app, instance.Title(), mode);
+        HeadlessRunner runner(app, instance.Title(),
+                              once ? HeadlessRunner::Mode::Once : HeadlessRunner::Mode::Periodic);
         code = runner.Run();
     }
     instance.Title().Release();
+    marker.Release();
     if (RedirectCycle::RunningWorkers() > 0) {
-        // A worker still blocks in the network: end without tearing down
-        // what it might still use.
+        // A worker still blocks in the network: end without tearing down what it might still use.
         std::fflush(nullptr);
         std::_Exit(code);
     }
     return code;
 }
 
-} // namespace
-
-void SetWindowProgram(WindowProgram program)
+int RunWindowProgram(int argc, char** argv)
 {
-    g_windowProgram = program;
-}
-
-bool IsStartOption(const std::string& argument)
-{
-    return argument == "--headless" || argument == "--once";
-}
-
-int RunTarnwick(int argc, char** argv)
-{
-    std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& arg : args) {
-        if (!IsStartOption(arg))
-            continue;
-        if (args.size() != 1)
-            return Usage("--headless und --once werden allein angegeben.");
-        return RunWindowless(argc, argv, arg == "--once" ? HeadlessRunner::Mode::Once : HeadlessRunner::Mode::Periodic);
-    }
-
     const StartWords words = ParseStartWords(JoinCommandLine(argc, argv));
     CRedirectApp app;
     app.InitApplication();
@@ -111,20 +128,21 @@ int RunTarnwick(int argc, char** argv)
     std::string error;
     switch (instance.Start(app.m_strTitle, &error)) {
     case SingleInstance::Result::Running:
-        return ForwardToRunningInstance(instance.Running(), words);
+        return ForwardToRunningInstance(instance.Running(), words, app, argc, argv);
     case SingleInstance::Result::Failed:
         return StartFailed(error);
     case SingleInstance::Result::First:
         break;
     }
-    if (!g_windowProgram) {
-        return Usage("Der Fensterbetrieb ist in dieser Ausgabe nicht enthalten. "
-                     "Ohne Fenster: \"tarnwick --headless\" (periodisch) oder "
-                     "\"tarnwick --once\" (ein Durchlauf).");
+    void* module = OpenWindowModule(app.m_strProgramDir, &error);
+    auto windowMain = module ? reinterpret_cast<TarnwickWindowMainFn>(::dlsym(module, kWindowMainSymbol)) : nullptr;
+    if (!windowMain) {
+        std::fprintf(stderr, "tarnwick: %s\n", error.empty() ? "Das Fenstermodul ist unvollständig." : error.c_str());
+        return kExitStartFailed;
     }
-    app.LoadFirstInstanceState();
-    app.m_bPending = words.pending;
-    return g_windowProgram(app, instance, argc, argv);
+    // The module builds its own application object: its copy of the program's
+    // state (the transfer object, the dial-up functions) is the one its window uses.
+    return windowMain(&instance.Title(), words.pending, argc, argv);
 }
 
 } // namespace tarnwick

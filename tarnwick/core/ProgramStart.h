@@ -1,31 +1,18 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
 namespace tarnwick {
-
-class CRedirectApp;
-class SingleInstance;
-
-// The window program's first instance: runs the main window for the whole
-// life of the program (the title is claimed; instance.Title() carries what
-// later starts send) and returns the exit code. The window library installs
-// it; without one a plain start says that it has no window.
-using WindowProgram = int (*)(CRedirectApp& app, SingleInstance& instance, int argc, char** argv);
-void SetWindowProgram(WindowProgram program);
 
 // Exit codes of the start options.
 inline constexpr int kExitAlreadyRunning = 2; // --headless / --once while an instance runs
 inline constexpr int kExitStartFailed = 1;
 
-// True for the start options handled here ("--headless", "--once"), which
-// take no further arguments.
-bool IsStartOption(const std::string& argument);
+// "--headless" (periodic, until ended) or "--once" (one full cycle): the
+// program without any window.
+int RunWindowless(int argc, char** argv, bool once);
 
-// Runs the program for a command line without settings options: "--headless",
-// "--once", or a plain start with the words quit, execnow and pending (a
-// second start forwards them to the running instance and ends).
-int RunTarnwick(int argc, char** argv);
+// A plain start with the words quit, execnow and pending: a later start
+// forwards them to the running instance and ends; the first one opens the
+// window module and runs the main window.
+int RunWindowProgram(int argc, char** argv);
 
 } // namespace tarnwick

@@ -8,8 +8,8 @@
 #include "tarnwick/core/SamePlace.h"
 #include "tarnwick/core/StatusList.h"
 #include "tarnwick/core/UiMessageChannel.h"
-#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/core/WorkerThreadHandle.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 
 #include <chrono>
@@ -46,21 +46,20 @@ std::string Format(const char* format, const std::string& first, const std::stri
 
 } // namespace
 
-RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Context context, QObject* parent)
+RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, AttentionView& attention, Context context,
+                             QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_view(view)
+    , m_attention(attention)
     , m_context(std::move(context))
     , m_referrer(std::make_shared<ReferrerText>())
-    , m_extMessages(std::make_shared<std::atomic<bool>>(false))
 {
+    // The session's progress texts are filtered on the user-interface thread
+    // against the live ExtMessages: they also come outside a cycle (the
+    // settings' connection test), and the value may change between cycles.
     m_channel = UiMessageChannel::Create(
         [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
-    // Without the extended texts the session's progress texts are ignored
-    // entirely; the transferring thread need not wait for the window to say so.
-    m_channel->SetDropFilter([extMessages = m_extMessages](uint32_t message) {
-        return message == WM_STATUS_TEXT && !extMessages->load(std::memory_order_relaxed);
-    });
     m_periodTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_periodTimer, &QTimer::timeout, this, [this] { OnPeriodTimer(); });
     RedirectAddress();
@@ -133,7 +132,6 @@ void RedirectCycle::BeginRun(bool addressesOnly)
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
     m_bCycleBusy = true;
     RedirectAddress(); // the settings may have changed since the last run
-    m_extMessages->store(m_settings.GetExtMessages() == 1);
     // A cancel of an earlier cycle must not fail this one's address service.
     g_transfer.Cancel(false);
     StartAddressWorker();
@@ -187,11 +185,11 @@ void RedirectCycle::OnPeriodTimer()
 
 void RedirectCycle::NotifyUser()
 {
-    if (m_view.IsWindowVisible()) {
-        m_view.ShowAndBringToFront();
-        m_view.StopBlinking();
+    if (m_attention.IsWindowVisible()) {
+        m_attention.ShowAndBringToFront();
+        m_attention.StopBlinking();
     } else {
-        m_view.StartBlinking();
+        m_attention.StartBlinking();
     }
 }
 
@@ -286,8 +284,7 @@ intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t 
         return 0;
     case WM_QUIT:
     case WM_DESTROY:
-        if (m_context.quitRequested)
-            m_context.quitRequested();
+        Q_EMIT quitRequested();
         return 0;
     default:
         return 0;
@@ -329,7 +326,7 @@ void RedirectCycle::OnAddressesDone(bool found)
         g_transfer.Cancel(false);
         StartCheckWorker();
     }
-    m_view.StopBlinking();
+    m_attention.StopBlinking();
     m_view.SetRedirectAddress(RedirectAddress());
     if (!goOn)
         Finish(m_bAddressesOnly ? Outcome::AddressesFound : Outcome::Cancelled);
@@ -361,7 +358,7 @@ void RedirectCycle::OnCheckDone()
         StartUploadWorker();
         idle = false;
     }
-    m_view.StopBlinking();
+    m_attention.StopBlinking();
     if (idle)
         Finish(outcome);
 }
@@ -370,7 +367,7 @@ void RedirectCycle::OnUploadDone(bool ok)
 {
     if (ok) {
         AddStatusLine(cycle_texts::kUploadSucceeded);
-        m_view.StopBlinking();
+        m_attention.StopBlinking();
     } else {
         AddStatusLine(cycle_texts::kUploadFailed);
         NotifyUser();
@@ -405,8 +402,7 @@ void RedirectCycle::AddStatusLine(const std::string& text)
 
 void RedirectCycle::Finish(Outcome outcome)
 {
-    if (m_context.cycleEnded)
-        m_context.cycleEnded(outcome);
+    Q_EMIT cycleEnded(outcome);
 }
 
 std::string RedirectCycle::RedirectAddress()

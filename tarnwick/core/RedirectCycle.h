@@ -1,8 +1,9 @@
 #pragma once
 
+#include "tarnwick/core/AttentionView.h"
 #include "tarnwick/core/CycleView.h"
-#include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/dialup/DialSession.h"
+#include "tarnwick/messages/MessageTarget.h"
 
 #include <QObject>
 #include <QTimer>
@@ -36,6 +37,8 @@ class WorkerThreadHandle;
 // next step (a check cut short would otherwise lead to an upload).
 class RedirectCycle : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class Outcome {
         AddressesFailed, // no local address
@@ -55,16 +58,15 @@ public:
         DialStatusSink dialStatus; // progress texts of a dial (worker thread)
         std::function<std::time_t()> clock; // empty: the system clock
         std::function<void()> beforeRun; // called as each run starts, before the settings are read
-        std::function<void(Outcome)> cycleEnded; // the cycle is idle again after a run
-        std::function<void()> quitRequested; // the quit message (or the destroy notification) arrived
     };
 
     // The period timer's identifier while periodic redirecting runs.
     static constexpr unsigned kPeriodTimerId = 1;
 
-    // settings is the live record and view the window; both must outlive the
-    // cycle. Hands the cycle's message window to the transfer object.
-    RedirectCycle(CRedirectSettings& settings, CycleView& view, Context context, QObject* parent = nullptr);
+    // settings is the live record, view and attention the window; all must
+    // outlive the cycle. Hands the cycle's message window to the transfer object.
+    RedirectCycle(CRedirectSettings& settings, CycleView& view, AttentionView& attention, Context context,
+                  QObject* parent = nullptr);
     ~RedirectCycle() override;
 
     // Button 1014, a period tick, WM_EXECUTE_NOW: a full cycle, or CancelCycle while busy.
@@ -99,6 +101,12 @@ public:
     // Worker threads of any cycle that have not ended yet.
     static int RunningWorkers();
 
+Q_SIGNALS:
+    // The cycle is idle again after a run.
+    void cycleEnded(tarnwick::RedirectCycle::Outcome outcome);
+    // The quit message (or the destroy notification) arrived.
+    void quitRequested();
+
 private:
     void BeginRun(bool addressesOnly);
     void StartAddressWorker();
@@ -121,10 +129,10 @@ private:
 
     CRedirectSettings& m_settings;
     CycleView& m_view;
+    AttentionView& m_attention;
     Context m_context;
     std::shared_ptr<UiMessageChannel> m_channel;
     std::shared_ptr<ReferrerText> m_referrer;
-    std::shared_ptr<std::atomic<bool>> m_extMessages; // ExtMessages as the running step sees it
 
     std::shared_ptr<WorkerThreadHandle> m_pAddressThread;
     unsigned m_nPeriodTimerId = 0;

@@ -23,7 +23,8 @@ namespace res = tarnwick::resources;
 
 namespace {
 
-constexpr std::string_view kOptions[] = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help"};
+constexpr std::string_view kOptions[]
+    = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help", "--version"};
 
 bool IsServiceHostName(std::string_view name)
 {
@@ -91,6 +92,8 @@ int SettingsCommandLine::Run(const std::vector<std::string>& args)
             refused = choose(Action::PrintPage, arg);
         } else if (arg == "--help") {
             refused = choose(Action::Help, arg);
+        } else if (arg == "--version") {
+            refused = choose(Action::Version, arg);
         } else if (arg == "--set" || arg == "--get" || arg == "--load-backup") {
             if (!hasNext)
                 return Refuse("Die Option " + arg + " erwartet einen Wert.");
@@ -135,6 +138,10 @@ int SettingsCommandLine::Run(const std::vector<std::string>& args)
         return LoadBackup(*file);
     case Action::Help:
         return Help();
+    case Action::Version:
+        m_out << resources::LoadString(resources::IDS_VERSION) << '\n';
+        m_out.flush();
+        return kExitSuccess;
     case Action::None:
         break;
     }
@@ -260,8 +267,17 @@ int SettingsCommandLine::LoadBackup(const std::string& file)
 
 int SettingsCommandLine::Help()
 {
-    m_out << "Aufruf: tarnwick [Option]\n"
+    m_out << "Aufruf: tarnwick [/pending] [/execnow] [/quit]\n"
+             "       tarnwick Option\n"
              "\n"
+             "Ohne Option startet das Programm mit Fenster und Symbol im Infobereich; läuft es\n"
+             "schon, holt ein weiterer Aufruf das Fenster nach vorn, /execnow startet dort einen\n"
+             "Durchlauf, /quit beendet es ohne zu speichern, /pending startet verborgen.\n"
+             "\n"
+             "  --headless              leitet ohne Fenster periodisch um; Statusmeldungen auf der\n"
+             "                          Standardausgabe (für Server und den systemd-Dienst)\n"
+             "  --once                  ein Durchlauf ohne Fenster; Ende 0: Seite aktuell oder\n"
+             "                          hochgeladen, 1: nicht, 2: Tarnwick läuft bereits\n"
              "  --print-page            gibt die Seite aus, die ein Durchlauf mit den gespeicherten\n"
              "                          Einstellungen hochladen würde (Meldungen auf der Fehlerausgabe)\n"
              "  --set Name=Wert         ändert eine Einstellung; mehrere --set werden der Reihe nach\n"
@@ -270,6 +286,7 @@ int SettingsCommandLine::Help()
              "  --save-backup [Datei]   schreibt die Einstellungen in die Sicherungsdatei\n"
              "                          (ohne Angabe in die eingestellte BackupFile)\n"
              "  --load-backup Datei     lädt die Einstellungen aus einer Sicherungsdatei und speichert sie\n"
+             "  --version               gibt die Programmversion aus\n"
              "  --help                  zeigt diesen Text\n"
              "\n"
              "Namen der Einstellungen (Groß- und Kleinschreibung beliebig):\n";

@@ -33,7 +33,7 @@ public:
     int Run(const std::vector<std::string>& args);
 
 private:
-    enum class Action { None, PrintPage, Set, Get, SaveBackup, LoadBackup, Help };
+    enum class Action { None, PrintPage, Set, Get, SaveBackup, LoadBackup, Help, Version };
 
     int PrintPage();
     int SetValues(const std::vector<std::pair<std::string, std::string>>& assignments);

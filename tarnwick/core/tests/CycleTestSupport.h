@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tarnwick/core/AttentionView.h"
 #include "tarnwick/core/CycleView.h"
 
 #include <chrono>
@@ -27,7 +28,7 @@ bool IsStampedStatusLine(std::string_view line);
 std::string BuildProgramDirectory();
 
 // A window that records what the cycle shows and does.
-class RecordingView : public CycleView
+class RecordingView : public CycleView, public AttentionView
 {
 public:
     void SetAddressesButtonLabel(std::string_view label) override { addressesLabel = label; }

@@ -3,9 +3,9 @@
 #include "platform/registry/Registry.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ComponentRegistration.h"
-#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/core/tests/CycleTestSupport.h"
 #include "tarnwick/dialup/DialSession.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
@@ -19,6 +19,7 @@
 #include <netinet/in.h>
 #include <optional>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tarnwick;
@@ -107,8 +108,7 @@ protected:
             context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
             context.programDirectory = tarnwick::test::BuildProgramDirectory();
             context.version = "1.4.44";
-            context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
-            m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+            UseContext(std::move(context));
         }
         return *m_cycle;
     }
@@ -116,8 +116,9 @@ protected:
     // A cycle with its own context; the outcomes are recorded as for Cycle().
     void UseContext(RedirectCycle::Context context)
     {
-        context.cycleEnded = [this](Outcome outcome) { m_outcomes.push_back(outcome); };
-        m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, std::move(context));
+        m_cycle = std::make_unique<RedirectCycle>(m_settings, m_view, m_view, std::move(context));
+        QObject::connect(m_cycle.get(), &RedirectCycle::cycleEnded, m_cycle.get(),
+                         [this](Outcome outcome) { m_outcomes.push_back(outcome); });
     }
 
     // Runs one cycle (or the address step) to its end.
@@ -392,6 +393,28 @@ TEST_F(RedirectCycleTest, PeriodTickWhileBusyCancelsInsteadOfStartingAnother)
     ExpectIdle();
 }
 
+TEST_F(RedirectCycleTest, SessionTextsFollowTheLiveExtendedMessagesSetting)
+{
+    // The texts come from a transferring thread outside any cycle (the settings' connection test does that),
+    // before the first cycle and after a change between cycles.
+    const auto sendFromWorker = [&](const char* text) {
+        std::atomic<bool> sent {false};
+        std::thread worker([&] {
+            Cycle().MessageWindow().SendMessage(WM_STATUS_TEXT, 1, reinterpret_cast<intptr_t>(text));
+            sent = true;
+        });
+        EXPECT_TRUE(PumpUntil([&] { return sent.load(); }, std::chrono::seconds(5)));
+        worker.join();
+    };
+    Cycle();
+    for (const auto& [ext, shown] : std::vector<std::pair<int, bool>> {{1, true}, {0, false}, {1, true}}) {
+        m_view.lines.clear();
+        m_settings.SetExtMessages(ext);
+        sendFromWorker("Verbindung wird hergestellt");
+        EXPECT_EQ(m_view.lines.size(), shown ? 1u : 0u) << "ExtMessages " << ext;
+    }
+}
+
 TEST_F(RedirectCycleTest, StoredPeriodsOutsideTheRangeStayUsable)
 {
     // A period read from the registry is taken as stored; the timer still gets a usable one.
@@ -405,7 +428,7 @@ TEST_F(RedirectCycleTest, StoredPeriodsOutsideTheRangeStayUsable)
         CRedirectSettings settings;
         ASSERT_TRUE(settings.LoadFromRegistry("Software\\VELT\\Tarnwick"));
         RecordingView view;
-        RedirectCycle cycle(settings, view, RedirectCycle::Context {});
+        RedirectCycle cycle(settings, view, view, RedirectCycle::Context {});
         EXPECT_EQ(cycle.PeriodMilliseconds(), expected) << stored;
     }
 }

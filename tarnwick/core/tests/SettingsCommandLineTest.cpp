@@ -190,7 +190,11 @@ TEST_F(SettingsCommandLineTest, BackupFilesWrittenAndLoadedIntoTheRegistry)
 
 TEST_F(SettingsCommandLineTest, HelpAndCorruptHive)
 {
-    EXPECT_TRUE(Tarnwick({"--help"}).out.starts_with("Aufruf: tarnwick"));
+    const std::string help = Tarnwick({"--help"}).out;
+    EXPECT_TRUE(help.starts_with("Aufruf: tarnwick"));
+    for (const char* option : {"--headless", "--once", "--version", "--print-page", "--load-backup"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_EQ(Tarnwick({"--version"}).out, "1.4.44\n");
     velt::testing::WriteTextFile(reg::HivePath(reg::Root::CurrentUser), "\x01\x02 kein Registrierungsformat [[[");
     const Outcome o = Tarnwick({"--get", "UserName"});
     EXPECT_EQ(o.exitCode, 0) << o.err;

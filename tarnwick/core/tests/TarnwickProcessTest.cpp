@@ -7,6 +7,7 @@
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
+#include "testing/ScopedEnv.h"
 #include "testing/TcpPeer.h"
 #include "testing/TempDir.h"
 #include "testing/TempHome.h"
@@ -132,6 +133,9 @@ protected:
     }
 
     velt::testing::TempHome m_home;
+    // No desktop: a later plain start writes its notes instead of showing them.
+    velt::testing::ScopedEnv m_noX11 {"DISPLAY", std::nullopt};
+    velt::testing::ScopedEnv m_noWayland {"WAYLAND_DISPLAY", std::nullopt};
     velt::testing::TempDir m_logs;
     FtpServer m_ftp;
     std::unique_ptr<NginxServer> m_nginx;
@@ -154,8 +158,10 @@ TEST_F(TarnwickProcessTest, HeadlessTakesOverAndAnswersTheCommandsOfLaterStarts)
     EXPECT_EQ(Run({"/execnow"}), 0);
     ASSERT_TRUE(WaitForLog(kCurrent, 2)) << Log();
 
-    // A word at the very first character is not recognised: the instance only comes to the front.
+    // A word at the very first character is not recognised: a plain start, which finds no window to bring
+    // to the front and says how the windowless instance is reached.
     EXPECT_EQ(Run({"quit"}), 0);
+    EXPECT_NE(Log("run.log").find("läuft bereits ohne Fenster (als Dienst)"), std::string::npos) << Log("run.log");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(headless->running());
 
@@ -216,6 +222,22 @@ TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
     EXPECT_EQ(Run({"--once"}, "closed.log"), 1) << Log("closed.log");
     EXPECT_EQ(Count(Log("closed.log"), "IP-Adressen konnten nicht ermittelt werden."), 1) << Log("closed.log");
     ExpectStampedLines(Log("closed.log")); // the component's two-line text stays one status line
+}
+
+// The options never load the display stack: window code lives in a module that only window mode opens.
+TEST_F(TarnwickProcessTest, OnceMapsNoDisplayLibraries)
+{
+    velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
+    Store([&](CRedirectSettings& s) { s.SetUploadPort(silent.port()); }); // the run waits in the upload
+    auto once = Start({"--once"});
+    ASSERT_TRUE(silent.waitForConnections(1, std::chrono::seconds(30))) << Log();
+    const std::string maps = velt::testing::ReadTextFile("/proc/" + std::to_string(once->pid()) + "/maps");
+    ::kill(once->pid(), SIGTERM);
+    ASSERT_NE(maps.find("libQt6Core"), std::string::npos) << "not the program's map";
+    for (const char* library : {"libQt6Gui", "libQt6Widgets", "libtarnwick_gui", "libX11", "libxcb", "libwayland",
+                                "libfontconfig", "libfreetype", "libEGL", "libGL"})
+        EXPECT_EQ(maps.find(library), std::string::npos) << library;
+    EXPECT_TRUE(WaitForExit(*once, std::chrono::seconds(5)));
 }
 
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)

@@ -1,0 +1,90 @@
+#include "tarnwick/core/ProgramSession.h"
+
+#include "tarnwick/core/CRedirectApp.h"
+#include "tarnwick/core/InstanceMessages.h"
+#include "tarnwick/core/TerminationSignals.h"
+#include "tarnwick/messages/WindowMessages.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr uint32_t WM_DESTROY = 0x0002;
+
+} // namespace
+
+ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, CycleView& view,
+                               AttentionView& attention, DialStatusSink dialStatus, QObject* parent)
+    : QObject(parent)
+    , m_app(app)
+{
+    RedirectCycle::Context context;
+    context.clientIpUrl = app.m_strClientIpUrl;
+    context.programDirectory = app.m_strProgramDir;
+    context.version = app.m_strVersion;
+    context.dialStatus = std::move(dialStatus);
+    // Settings changed from the command line meanwhile apply from the next cycle on.
+    context.beforeRun = [&app] { app.AdoptStoredSettings(); };
+    m_cycle = new RedirectCycle(app.m_settings, view, attention, std::move(context), this);
+    connect(m_cycle, &RedirectCycle::cycleEnded, this, [this] { OnCycleEnded(); });
+    connect(m_cycle, &RedirectCycle::quitRequested, this, [this] {
+        m_finished = true;
+        Q_EMIT quitRequested();
+    });
+
+    m_messages = new InstanceMessages(
+        title, [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { OnPosted(message, wParam, lParam); },
+        [this] { Q_EMIT bringToFrontRequested(); }, this);
+    m_signals = new TerminationSignals([this](int) { Shutdown(); }, this);
+
+    m_shutdownTimer.setSingleShot(true);
+    connect(&m_shutdownTimer, &QTimer::timeout, this, [this] { FinishShutdown(); });
+}
+
+ProgramSession::~ProgramSession()
+{
+    // The cycle goes first: it shows through views that its owner destroys after the session.
+    delete m_cycle;
+    m_cycle = nullptr;
+}
+
+void ProgramSession::OnPosted(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    // Only the commands a later start or the updater sends; the cycle's own
+    // messages never come from outside.
+    if (message == WM_EXECUTE_NOW || message == WM_QUIT || message == WM_DESTROY)
+        m_cycle->WindowProc(message, wParam, lParam);
+}
+
+void ProgramSession::Shutdown()
+{
+    if (m_finished)
+        return;
+    if (m_shuttingDown || !m_cycle->IsBusy()) {
+        FinishShutdown();
+        return;
+    }
+    m_shuttingDown = true;
+    m_cycle->CancelCycle();
+    m_shutdownTimer.start(kShutdownWaitMs);
+}
+
+void ProgramSession::OnCycleEnded()
+{
+    if (m_shuttingDown && !m_finished)
+        FinishShutdown();
+}
+
+void ProgramSession::FinishShutdown()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_shutdownTimer.stop();
+    if (m_cycle->IsPeriodic())
+        m_cycle->StopPeriodic();
+    m_app.SaveSettings(false);
+    Q_EMIT ended();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QString>
+
+namespace tarnwick {
+
+// A label that is a web link: underlined in link colours, a pointing hand
+// over it, and a click opens its address in the browser. A failed opening
+// beeps and keeps the colour; a successful one turns it to the visited colour.
+class CHyperLink : public QLabel
+{
+    Q_OBJECT
+public:
+    static constexpr QRgb kLinkColour = 0x0000FF;
+    static constexpr QRgb kVisitedColour = 0x800080;
+
+    explicit CHyperLink(QWidget* parent = nullptr);
+
+    // The address to open; when empty, the label's own text is opened.
+    void SetUrl(const QString& url) { m_strUrl = url; }
+    QString Url() const { return m_strUrl; }
+    bool IsVisited() const { return m_bVisited; }
+    // The colour the text is drawn in now.
+    QColor TextColour() const;
+
+    // What a click does; true when the browser took the address.
+    bool Open();
+
+Q_SIGNALS:
+    void OpenFailed();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ApplyLook();
+
+    QString m_strUrl;
+    bool m_bVisited = false;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,75 @@
+// The window module's entries: window mode opens this library at run time
+// (see tarnwick/core/WindowModule.h), so nothing else maps Qt Widgets.
+#include "tarnwick/core/CRedirectApp.h"
+#include "tarnwick/core/RedirectCycle.h"
+#include "tarnwick/core/WindowModule.h"
+#include "tarnwick/window/CRedirectMainDlg.h"
+#include "tarnwick/window/QtTranslation.h"
+
+#include "platform/window/TitleWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platform::TitleWindow* title, bool pending,
+                                                                         int argc, char** argv)
+{
+    if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
+                     "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");
+        return 1;
+    }
+    static int s_argc = argc; // QApplication keeps a reference for its whole life
+    QApplication application(s_argc, argv);
+    // The window hides into the notification area and message boxes come and go: neither ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    tarnwick::LoadQtGermanTranslation(&application);
+
+    tarnwick::CRedirectApp app;
+    app.InitApplication();
+    app.LoadFirstInstanceState();
+    app.m_bPending = pending;
+    int code = 0;
+    {
+        tarnwick::CRedirectMainDlg window(app, *title);
+        QObject::connect(&window, &tarnwick::CRedirectMainDlg::programEnded, &application,
+                         [](int exitCode) { QCoreApplication::exit(exitCode); });
+        window.Start();
+        code = QApplication::exec();
+    }
+    title->Release();
+    if (tarnwick::RedirectCycle::RunningWorkers() > 0) {
+        // A worker still blocks in the network: end without tearing down what it might still use.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
+}
+
+extern "C" __attribute__((visibility("default"))) int TarnwickWindowlessNote(int argc, char** argv)
+{
+    static int s_argc = argc;
+    QApplication application(s_argc, argv);
+    tarnwick::LoadQtGermanTranslation(&application);
+    QMessageBox::information(nullptr, QString::fromUtf8(tarnwick::kWindowlessNoteCaption),
+                             QString::fromUtf8(tarnwick::kWindowlessNoteText));
+    return 0;
+}
