@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/dialup/RasRecords.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,20 +14,16 @@ namespace tarnwick {
 // afterwards.
 struct RasFunctionTable
 {
-    // The records behind the void pointers are the provider's ANSI records
-    // (sizes as the dial-up layer sets them); handles are opaque.
-    using GetErrorStringFn = uint32_t (*)(uint32_t code, char* buffer, uint32_t size);
-    using EnumConnectionsFn = uint32_t (*)(void* connections, uint32_t* bytes, uint32_t* count);
-    using HangUpFn = uint32_t (*)(void* connection);
-    using GetConnectStatusFn = uint32_t (*)(void* connection, void* status);
-    using ValidateEntryNameFn = uint32_t (*)(const char* phonebook, const char* entry);
-    using GetEntryPropertiesFn = uint32_t (*)(const char* phonebook, const char* entry, void* entryInfo,
-                                              uint32_t* entrySize, uint8_t* deviceInfo, uint32_t* deviceSize);
-    using EnumEntriesFn
-        = uint32_t (*)(const char* reserved, const char* phonebook, void* names, uint32_t* bytes, uint32_t* count);
-    using DialFn = uint32_t (*)(void* extensions, const char* phonebook, void* parameters, uint32_t notifierType,
-                                void* notifier, void** connection);
-    using GetCredentialsFn = uint32_t (*)(const char* phonebook, const char* entry, void* credentials);
+    // The records are the provider's ANSI records (RasRecords.h); handles are opaque.
+    using GetErrorStringFn = PFN_RasGetErrorStringA;
+    using EnumConnectionsFn = PFN_RasEnumConnectionsA;
+    using HangUpFn = PFN_RasHangUpA;
+    using GetConnectStatusFn = PFN_RasGetConnectStatusA;
+    using ValidateEntryNameFn = PFN_RasValidateEntryNameA;
+    using GetEntryPropertiesFn = PFN_RasGetEntryPropertiesA;
+    using EnumEntriesFn = PFN_RasEnumEntriesA;
+    using DialFn = PFN_RasDialA;
+    using GetCredentialsFn = PFN_RasGetCredentialsA;
 
     void* library = nullptr;
     GetErrorStringFn RasGetErrorStringA = nullptr;
