@@ -37,18 +37,21 @@ struct RasFunctionTable
     GetCredentialsFn RasGetCredentialsA = nullptr;
 };
 
-// The provider library's name, searched as the dynamic loader searches.
+// The provider library's name. It is looked for in the program's private
+// library folder first (lib/ beside the program's folder, in the build tree
+// as installed), then as the dynamic loader searches.
 inline constexpr const char* kRasLibraryName = "librasapi32.so";
 
 // The process's table (held by the application object's start and end).
 extern RasFunctionTable g_rasFunctions;
 
-// Loads the library and looks up the nine functions in their order; a name
+// Loads the library (libraryName, or without one the provider as described
+// at kRasLibraryName) and looks up the nine functions in their order; a name
 // that is not found leaves its entry empty. False, with the loader's text in
 // loaderError, when the library does not load: the table then stays empty
 // and nothing is shown.
 bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError = nullptr,
-                          const char* libraryName = kRasLibraryName);
+                          const char* libraryName = nullptr);
 
 // Empties the table and unloads the library when one was loaded.
 void UnloadRasFunctionTable(RasFunctionTable& table);
