@@ -110,17 +110,13 @@ static void dial_agent_class_init(DialAgentClass* klass)
 }
 
 NMSecretAgentOld* NewDialSecretAgent(GDBusConnection* bus, const std::string& connectionPath,
-                                     const std::string& password, GError** error)
+                                     const std::string& password)
 {
     auto* agent = static_cast<DialAgent*>(g_object_new(dial_agent_get_type(), NM_SECRET_AGENT_OLD_IDENTIFIER,
                                                        "de.velt.tarnwick.dial", NM_SECRET_AGENT_OLD_AUTO_REGISTER,
-                                                       FALSE, NM_SECRET_AGENT_OLD_DBUS_CONNECTION, bus, nullptr));
+                                                       TRUE, NM_SECRET_AGENT_OLD_DBUS_CONNECTION, bus, nullptr));
     agent->connectionPath = g_strdup(connectionPath.c_str());
     agent->password = g_strdup(password.c_str());
-    if (!g_initable_init(G_INITABLE(agent), nullptr, error)) {
-        g_object_unref(agent);
-        return nullptr;
-    }
     return &agent->parent;
 }
 

@@ -145,6 +145,7 @@ struct Connection
     RASDIALFUNC notifier = nullptr;
     bool dialling = false; // notifications still go out
     bool activationPending = false;
+    bool agentDone = false;
     bool hangUpRequested = false;
     bool connected = false;
     uint32_t state = RASCS_OpenPort;
@@ -217,7 +218,13 @@ struct Provider::Impl
             queue.push_back(task);
             if (!queueScheduled) {
                 queueScheduled = true;
-                g_main_context_invoke(context, &Impl::OnQueue, this);
+                // Always as a source of the provider's context: an invoke could
+                // run the task on the calling thread when the loop is not
+                // holding the context at that moment.
+                GSource* source = g_idle_source_new();
+                g_source_set_callback(source, &Impl::OnQueue, this, nullptr);
+                g_source_attach(source, context);
+                g_source_unref(source);
             }
         }
         std::unique_lock lock(waiter->mutex);
@@ -315,6 +322,17 @@ struct Provider::Impl
         const char* owner = nullptr;
         g_variant_get(reply, "(&s)", &owner);
         const std::string currentOwner = owner;
+        g_variant_unref(reply);
+        // A round trip to NetworkManager itself: whatever it sent before its
+        // answer is then queued here.
+        reply = g_dbus_connection_call_sync(bus, currentOwner.c_str(), NM_DBUS_PATH, "org.freedesktop.DBus.Peer",
+                                            "Ping", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr,
+                                            &error);
+        g_clear_error(&error);
+        if (!reply) {
+            Drain();
+            return RAS_ERROR_SERVICE_UNAVAILABLE;
+        }
         g_variant_unref(reply);
         if (client) {
             const char* known = nm_client_get_dbus_name_owner(client);
@@ -608,14 +626,28 @@ struct Provider::Impl
         return RAS_ERROR_DEVICE_ERROR;
     }
 
-    static void OnAgentRegistered(GObject* agent, GAsyncResult* result, gpointer data)
+    // The agent is registered (or could not be: without an agent manager the
+    // dial goes on and NetworkManager uses what the profile holds). A
+    // registration that does not answer in time is not waited for.
+    static void OnAgentReady(GObject* agent, GAsyncResult* result, gpointer data)
     {
-        // Without an agent manager the dial goes on; NetworkManager then uses
-        // what the profile holds.
-        nm_secret_agent_old_register_finish(NM_SECRET_AGENT_OLD(agent), result, nullptr);
-        Impl& self = *Instance().m_impl;
-        if (Connection* connection = self.Lookup(GPOINTER_TO_UINT(data)))
-            self.Activate(*connection);
+        g_async_initable_init_finish(G_ASYNC_INITABLE(agent), result, nullptr);
+        Instance().m_impl->AgentDone(GPOINTER_TO_UINT(data));
+    }
+
+    static gboolean OnAgentLate(gpointer data)
+    {
+        Instance().m_impl->AgentDone(GPOINTER_TO_UINT(data));
+        return G_SOURCE_REMOVE;
+    }
+
+    void AgentDone(uint32_t handle)
+    {
+        Connection* connection = Lookup(handle);
+        if (!connection || connection->agentDone)
+            return;
+        connection->agentDone = true;
+        Activate(*connection);
     }
 
     void Activate(Connection& connection)
@@ -879,16 +911,18 @@ uint32_t Provider::Dial(const std::string& name, const std::string& password, RA
             connection.activationPending = true;
             result->second = connection.handle;
             impl->Notify(connection, RASCS_OpenPort, 0);
-            if (!password.empty()) {
-                GError* error = nullptr;
-                connection.agent = NewDialSecretAgent(impl->bus, connection.profilePath, password, &error);
-                g_clear_error(&error);
-            }
-            if (connection.agent)
-                nm_secret_agent_old_register_async(connection.agent, nullptr, &Impl::OnAgentRegistered,
-                                                   GUINT_TO_POINTER(connection.handle));
-            else
+            if (password.empty()) {
+                connection.agentDone = true;
                 impl->Activate(connection);
+                return;
+            }
+            connection.agent = NewDialSecretAgent(impl->bus, connection.profilePath, password);
+            g_async_initable_init_async(G_ASYNC_INITABLE(connection.agent), G_PRIORITY_DEFAULT, nullptr,
+                                        &Impl::OnAgentReady, GUINT_TO_POINTER(connection.handle));
+            GSource* late = g_timeout_source_new(kBusTimeoutMs);
+            g_source_set_callback(late, &Impl::OnAgentLate, GUINT_TO_POINTER(connection.handle), nullptr);
+            g_source_attach(late, impl->context);
+            g_source_unref(late);
         }))
         return RAS_ERROR_SERVICE_UNAVAILABLE;
     handle = result->second;

@@ -102,4 +102,173 @@ TEST_F(ProviderTest, StockTemplateListsActivatesAndHangsUp)
     EXPECT_TRUE(nm.activeConnections().empty());
 }
 
+NetworkManagerMock::DialScript Script(const std::string& device, int delayMs, std::vector<unsigned> steps,
+                                      const std::string& password = {}, const std::string& fail = {},
+                                      bool hang = false)
+{
+    NetworkManagerMock::DialScript script;
+    script.device = device;
+    script.delayMs = delayMs;
+    script.steps = std::move(steps);
+    script.password = password;
+    script.fail = fail;
+    script.hang = hang;
+    return script;
+}
+
+std::vector<uint32_t> States(const std::vector<Notification>& notes)
+{
+    std::vector<uint32_t> states;
+    for (const auto& note : notes)
+        states.push_back(note.state);
+    return states;
+}
+
+// A modem profile with a phone number, dialled through the device states.
+class DialTemplateTest : public ProviderTest
+{
+protected:
+    void SetUp() override
+    {
+        ProviderTest::SetUp();
+        m_modem = m_nm.addDevice("ttyUSB0", "ttyUSB0", 8);
+        m_profile = m_nm.addProfile("Mobilfunk", "gsm", m_modem,
+                                    {{"gsm", {{"number", "*99#"}, {"username", "kunde"}, {"apn", "internet"}}}});
+    }
+
+    NetworkManagerMock m_nm;
+    std::string m_modem;
+    std::string m_profile;
+};
+
+TEST_F(DialTemplateTest, DialWalksThroughTheStatesAndHangUpEndsIt)
+{
+    m_nm.setDialScript(m_profile, Script(m_modem, 30, {40, 50, 60, 70, 80}, "geheim"));
+    HRASCONN connection = nullptr;
+    ASSERT_EQ(Dial("Mobilfunk", "geheim", connection), 0u);
+    EXPECT_NE(connection, nullptr);
+    const auto notes = WaitForEnd();
+    EXPECT_EQ(States(notes),
+              (std::vector<uint32_t> {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice, RASCS_DeviceConnected,
+                                      RASCS_Authenticate, RASCS_AuthProject, RASCS_Authenticated,
+                                      RASCS_Connected}));
+    EXPECT_EQ(notes.back().error, 0u);
+    // The agent served this dial only (it leaves in the background).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!m_nm.agents().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(m_nm.agents().empty());
+
+    RASCONNSTATUSA status {};
+    status.dwSize = RAS_SIZE_CONNSTATUS;
+    ASSERT_EQ(m_ras.RasGetConnectStatusA(connection, &status), 0u);
+    EXPECT_EQ(status.rasconnstate, uint32_t(RASCS_Connected));
+    EXPECT_STREQ(status.szPhoneNumber, "*99#");
+    EXPECT_STREQ(status.szDeviceName, "ttyUSB0");
+
+    EXPECT_TRUE(HangUpRasConnection(m_ras, connection));
+    EXPECT_TRUE(m_nm.activeConnections().empty());
+    EXPECT_EQ(m_ras.RasGetConnectStatusA(connection, &status), 6u);
+    EXPECT_EQ(m_ras.RasHangUpA(reinterpret_cast<HRASCONN>(uintptr_t(4711))), 6u);
+}
+
+TEST_F(DialTemplateTest, FailuresBecomeRasCodesWithGermanTexts)
+{
+    struct Case
+    {
+        const char* name;
+        const char* fail;
+        const char* password;
+        uint32_t error;
+    };
+    const Case cases[] = {
+        {"wrong password", "", "falsch", 691},
+        {"password refused", "password", "geheim", 691},
+        {"no answer", "timeout", "geheim", 678},
+        {"device removed", "device", "geheim", 633},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::lock_guard lock(g_mutex);
+            g_notifications.clear();
+        }
+        m_nm.setDialScript(m_profile, Script(m_modem, 20, {40, 60, 70}, "geheim", c.fail));
+        HRASCONN connection = nullptr;
+        ASSERT_EQ(Dial("Mobilfunk", c.password, connection), 0u);
+        const auto notes = WaitForEnd();
+        ASSERT_FALSE(notes.empty());
+        EXPECT_EQ(notes.back().error, c.error);
+        EXPECT_FALSE(RasErrorText(m_ras, c.error).empty());
+        EXPECT_EQ(RasErrorText(m_ras, c.error).find("Fehler:"), std::string::npos);
+        // Nothing is left once the failed dial is hung up.
+        HangUpRasConnection(m_ras, connection);
+        EXPECT_TRUE(m_nm.activeConnections().empty());
+    }
+    EXPECT_EQ(RasErrorText(m_ras, 691), "Zugriff verweigert: Benutzername oder Kennwort ist ungültig.");
+
+    // No device for the profile: refused when the activation is asked for.
+    {
+        std::lock_guard lock(g_mutex);
+        g_notifications.clear();
+    }
+    m_nm.setDialScript(m_profile, Script(m_modem, 20, {}, "", "nodevice"));
+    HRASCONN connection = nullptr;
+    ASSERT_EQ(Dial("Mobilfunk", "", connection), 0u);
+    EXPECT_EQ(WaitForEnd().back().error, 633u);
+}
+
+TEST_F(DialTemplateTest, CancelledDialIsHungUpAndReallyEnds)
+{
+    m_nm.setDialScript(m_profile, Script(m_modem, 20, {40, 50}, "", "", true));
+    HRASCONN connection = nullptr;
+    ASSERT_EQ(Dial("Mobilfunk", "", connection), 0u);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        {
+            std::lock_guard lock(g_mutex);
+            if (!g_notifications.empty() && g_notifications.back().state == RASCS_DeviceConnected)
+                break;
+        }
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(m_nm.activeConnections().size(), 1u);
+    EXPECT_TRUE(HangUpRasConnection(m_ras, connection));
+    EXPECT_TRUE(m_nm.activeConnections().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::lock_guard lock(g_mutex);
+    EXPECT_EQ(g_notifications.back().state, uint32_t(RASCS_DeviceConnected)) << "no notification after hang-up";
+}
+
+TEST_F(DialTemplateTest, NetworkManagerLeavingEndsTheDialAndLaterCallsFailCleanly)
+{
+    m_nm.setDialScript(m_profile, Script(m_modem, 20, {40}, "", "", true));
+    HRASCONN connection = nullptr;
+    ASSERT_EQ(Dial("Mobilfunk", "", connection), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    m_nm.stopNetworkManager();
+    const auto notes = WaitForEnd(std::chrono::seconds(8));
+    ASSERT_FALSE(notes.empty());
+    EXPECT_EQ(notes.back().error, 711u);
+
+    const auto start = std::chrono::steady_clock::now();
+    RASENTRYNAMEA names[2] {};
+    names[0].dwSize = RAS_SIZE_ENTRYNAME;
+    uint32_t bytes = sizeof names;
+    uint32_t count = 0;
+    EXPECT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, names, &bytes, &count), 711u);
+    RasEntryInfo entry {};
+    EXPECT_EQ(GetRasEntry(m_ras, "Mobilfunk", &entry), 803u);
+    EXPECT_FALSE(HangUpRasConnection(m_ras, connection));
+    EXPECT_EQ(Dial("Mobilfunk", "", connection), 711u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(RasErrorText(m_ras, 711), "NetworkManager ist nicht erreichbar.");
+
+    // Back again: a new NetworkManager (new profiles) is used at once.
+    m_nm.startNetworkManager();
+    m_nm.addProfile("Zweitnetz", "pppoe", {}, {{"pppoe", {{"username", "dsl"}}}});
+    EXPECT_EQ(Entries(), std::vector<std::string> {"Zweitnetz"});
+}
+
 } // namespace

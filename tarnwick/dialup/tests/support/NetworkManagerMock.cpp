@@ -4,7 +4,10 @@
 
 #include <chrono>
 #include <functional>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <thread>
 
@@ -60,6 +63,11 @@ NetworkManagerMock::NetworkManagerMock(Template which)
 NetworkManagerMock::~NetworkManagerMock()
 {
     stopNetworkManager();
+    // For a failing test: TARNWICK_NM_MOCK_LOG=1 shows what the stand-in saw.
+    if (std::getenv("TARNWICK_NM_MOCK_LOG")) {
+        std::ifstream log(m_dir.file("networkmanager.log"));
+        std::cerr << log.rdbuf();
+    }
     if (m_connection) {
         g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
         g_object_unref(m_connection);

@@ -8,6 +8,8 @@ password, missing device, time-out), a dial that never finishes, and an agent
 manager. Profiles without a dial script behave as in the stock template.
 '''
 
+import sys
+
 import dbus
 import dbus.service
 import dbusmock
@@ -15,9 +17,10 @@ from dbusmock import MOCK_IFACE
 from gi.repository import GLib
 
 from dbusmock.templates import networkmanager as base
-from dbusmock.templates.networkmanager import (BUS_NAME, MAIN_OBJ, SYSTEM_BUS, IS_OBJECT_MANAGER,  # noqa: F401
-                                               MANAGER_IFACE, MANAGER_OBJ, SETTINGS_OBJ, DEVICE_IFACE,
-                                               ACTIVE_CONNECTION_IFACE, CSETTINGS_IFACE)
+# Everything of the stock template, its mock methods (AddEthernetDevice, ...) included.
+from dbusmock.templates.networkmanager import *  # noqa: F401,F403
+from dbusmock.templates.networkmanager import (MANAGER_IFACE, MANAGER_OBJ, SETTINGS_OBJ, DEVICE_IFACE,
+                                               ACTIVE_CONNECTION_IFACE)
 
 AGENT_MANAGER_OBJ = '/org/freedesktop/NetworkManager/AgentManager'
 AGENT_MANAGER_IFACE = 'org.freedesktop.NetworkManager.AgentManager'
@@ -40,6 +43,10 @@ dials = {}  # active connection path -> running dial
 
 class AgentManager(dbus.service.Object):
     '''Keeps the unique names of the registered secret agents.'''
+
+    # dbusmock's method lookup (installed for every object) looks here first.
+    methods = {}
+    interface = AGENT_MANAGER_IFACE
 
     @dbus.service.method(AGENT_MANAGER_IFACE, in_signature='s', out_signature='', sender_keyword='sender')
     def Register(self, identifier, sender=None):
@@ -71,10 +78,8 @@ def set_active_state(path, state, reason):
 def set_device_state(path, state, reason):
     device = dbusmock.get_object(path)
     old = device.Get(DEVICE_IFACE, 'State')
-    device.UpdateProperties(DEVICE_IFACE, {
-        'State': dbus.UInt32(state),
-        'StateReason': dbus.Struct((dbus.UInt32(state), dbus.UInt32(reason)), signature='uu'),
-    })
+    device.Set(DEVICE_IFACE, 'StateReason', (dbus.UInt32(state), dbus.UInt32(reason)))
+    device.Set(DEVICE_IFACE, 'State', dbus.UInt32(state))
     device.EmitSignal(DEVICE_IFACE, 'StateChanged', 'uuu', [dbus.UInt32(state), old, dbus.UInt32(reason)])
 
 
@@ -141,7 +146,8 @@ def ask_secrets(dial):
         else:
             fail_dial(dial, 'password')
 
-    def refused(_error):
+    def refused(error):
+        sys.stderr.write(f'secret request refused: {error}\n')
         if dial['path'] in dials:
             fail_dial(dial, 'password')
 
@@ -153,6 +159,7 @@ def ask_secrets(dial):
     agent = bus.get_object(next(iter(agents)), AGENT_OBJ, introspect=False)
     agent.GetSecrets(conn_obj.ConnectionGetSettings(conn_obj), dbus.ObjectPath(dial['connection']), setting,
                      dbus.Array([], signature='s'), dbus.UInt32(1), dbus_interface=AGENT_IFACE,
+                     signature='a{sa{sv}}osasu',
                      reply_handler=answered, error_handler=refused, timeout=5)
 
 
