@@ -271,4 +271,110 @@ TEST_F(DialTemplateTest, NetworkManagerLeavingEndsTheDialAndLaterCallsFailCleanl
     EXPECT_EQ(Entries(), std::vector<std::string> {"Zweitnetz"});
 }
 
+TEST_F(ProviderTest, EntriesAsTheSettingsPageListsThemWithTheSmallBufferFirst)
+{
+    NetworkManagerMock nm;
+    const std::string modem = nm.addDevice("ttyACM0", "ttyACM0", 8);
+    const std::string longName(255, 'x');
+    const std::string tooLong = std::string(200, 'x') + std::string(60, 'x') + "ä"; // 262 bytes
+    nm.addProfile("Mobilfunk Österreich", "gsm", modem, {{"gsm", {{"number", "*99***1#"}, {"username", "kunde"}}}});
+    nm.addProfile(longName, "pppoe", {}, {{"pppoe", {{"username", "dsl-nutzer"}}}});
+    nm.addProfile("Büro-VPN", "vpn", {}, {{"vpn", {{"service-type", "org.freedesktop.NetworkManager.openvpn"}}}});
+    nm.addProfile("lo", "loopback");
+    nm.addProfile("Brücken-Port", "802-3-ethernet", {}, {{"connection", {{"master", "br0"}, {"slave-type", "bridge"}}}});
+    nm.addProfile(tooLong, "802-3-ethernet");
+
+    // One record first, as the page does; 603 tells the size for all.
+    RASENTRYNAMEA one {};
+    one.dwSize = RAS_SIZE_ENTRYNAME;
+    uint32_t bytes = sizeof one;
+    uint32_t count = 0;
+    ASSERT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, &one, &bytes, &count), 603u);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(bytes, 3 * RAS_SIZE_ENTRYNAME);
+    std::vector<RASENTRYNAMEA> names(count);
+    names[0].dwSize = RAS_SIZE_ENTRYNAME;
+    ASSERT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count), 0u);
+    std::vector<std::string> listed;
+    for (const auto& name : names)
+        listed.emplace_back(name.szEntryName);
+    EXPECT_EQ(listed, (std::vector<std::string> {"Mobilfunk Österreich", longName, "Büro-VPN"}));
+
+    // Wrong record sizes and missing buffers are refused, not written.
+    one.dwSize = 100;
+    EXPECT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, &one, &bytes, &count), 632u);
+    EXPECT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, nullptr, &bytes, &count), 610u);
+
+    EXPECT_EQ(m_ras.RasValidateEntryNameA(nullptr, "Mobilfunk Österreich"), 183u);
+    EXPECT_EQ(m_ras.RasValidateEntryNameA(nullptr, longName.c_str()), 183u);
+    EXPECT_EQ(m_ras.RasValidateEntryNameA(nullptr, "Gibt es nicht"), 0u);
+    EXPECT_EQ(m_ras.RasValidateEntryNameA(nullptr, tooLong.c_str()), 123u);
+    EXPECT_EQ(m_ras.RasValidateEntryNameA(nullptr, ""), 123u);
+
+    RasEntryInfo entry {};
+    ASSERT_EQ(GetRasEntry(m_ras, "Mobilfunk Österreich", &entry), 0u);
+    EXPECT_EQ(entry.dwSize, RAS_SIZE_ENTRY);
+    EXPECT_STREQ(entry.szLocalPhoneNumber, "*99***1#");
+    EXPECT_STREQ(entry.szDeviceType, "modem");
+    EXPECT_STREQ(entry.szDeviceName, "ttyACM0");
+    EXPECT_EQ(entry.dwfOptions, 0u);
+    ASSERT_EQ(GetRasEntry(m_ras, longName, &entry), 0u);
+    EXPECT_STREQ(entry.szDeviceType, "PPPoE");
+    EXPECT_STREQ(entry.szLocalPhoneNumber, "");
+    EXPECT_EQ(GetRasEntry(m_ras, "Gibt es nicht", &entry), 803u);
+
+    RASCREDENTIALSA credentials {};
+    credentials.dwSize = RAS_SIZE_CREDENTIALS;
+    ASSERT_EQ(m_ras.RasGetCredentialsA(nullptr, longName.c_str(), &credentials), 0u);
+    EXPECT_STREQ(credentials.szUserName, "dsl-nutzer");
+    EXPECT_TRUE(credentials.dwMask & RASCM_UserName);
+    EXPECT_EQ(m_ras.RasGetCredentialsA(nullptr, "Gibt es nicht", &credentials), 623u);
+    credentials.dwSize = 12;
+    EXPECT_EQ(m_ras.RasGetCredentialsA(nullptr, longName.c_str(), &credentials), 632u);
+}
+
+TEST_F(ProviderTest, ProfileRemovedBetweenListingAndDialling)
+{
+    NetworkManagerMock nm;
+    const std::string modem = nm.addDevice("ttyUSB0", "ttyUSB0", 8);
+    const std::string profile = nm.addProfile("Mobilfunk", "gsm", modem);
+    EXPECT_EQ(Entries(), std::vector<std::string> {"Mobilfunk"});
+    nm.removeProfile(profile);
+    RasEntryInfo entry {};
+    EXPECT_EQ(GetRasEntry(m_ras, "Mobilfunk", &entry), 803u);
+    HRASCONN connection = nullptr;
+    EXPECT_EQ(Dial("Mobilfunk", "", connection), 623u);
+    EXPECT_EQ(connection, nullptr);
+}
+
+TEST_F(ProviderTest, WithoutNetworkManagerEveryCallFailsCleanlyAndQuickly)
+{
+    for (const bool withBus : {true, false}) {
+        SCOPED_TRACE(withBus ? "bus without NetworkManager" : "no bus at all");
+        std::unique_ptr<NetworkManagerMock> bus;
+        std::unique_ptr<velt::testing::ScopedEnv> nowhere;
+        if (withBus)
+            bus = std::make_unique<NetworkManagerMock>(NetworkManagerMock::Template::None);
+        else
+            nowhere = std::make_unique<velt::testing::ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS",
+                                                                 "unix:path=/nonexistent/tarnwick-test-bus");
+        const auto start = std::chrono::steady_clock::now();
+        RASENTRYNAMEA names[1] {};
+        names[0].dwSize = RAS_SIZE_ENTRYNAME;
+        uint32_t bytes = sizeof names;
+        uint32_t count = 0;
+        EXPECT_EQ(m_ras.RasEnumEntriesA(nullptr, nullptr, names, &bytes, &count), 711u);
+        HRASCONN connection = nullptr;
+        EXPECT_FALSE(FindRasConnection(m_ras, "Mobilfunk", connection));
+        RasEntryInfo entry {};
+        EXPECT_EQ(GetRasEntry(m_ras, "Mobilfunk", &entry), 803u);
+        EXPECT_EQ(Dial("Mobilfunk", "", connection), 711u);
+        EXPECT_FALSE(HangUpRasConnection(m_ras, reinterpret_cast<HRASCONN>(uintptr_t(1))));
+        RASCREDENTIALSA credentials {};
+        credentials.dwSize = RAS_SIZE_CREDENTIALS;
+        EXPECT_EQ(m_ras.RasGetCredentialsA(nullptr, "Mobilfunk", &credentials), 711u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+}
+
 } // namespace
