@@ -19,9 +19,6 @@ TEST(RasFunctionTableTest, MissingLibraryLeavesEveryEntryEmptyAndSaysWhy)
     EXPECT_EQ(table.library, nullptr);
     EXPECT_EQ(table.RasDialA, nullptr);
     EXPECT_EQ(table.RasGetErrorStringA, nullptr);
-    // The system has no provider, so the process table stays empty after a real load too.
-    EXPECT_FALSE(LoadRasFunctionTable(g_rasFunctions));
-    EXPECT_EQ(g_rasFunctions.RasDialA, nullptr);
 }
 
 TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
@@ -52,7 +49,7 @@ TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
 
 TEST(DefaultDialSessionTest, WithoutProviderSaysSoWaitsAndLetsTheCallerGoOn)
 {
-    ASSERT_EQ(g_rasFunctions.RasDialA, nullptr);
+    UnloadRasFunctionTable(g_rasFunctions); // the process's table as without a provider
     std::vector<std::string> texts;
     auto session = DefaultDialSessionFactory()([&](const std::string& text) { texts.push_back(text); });
     ASSERT_TRUE(session);
