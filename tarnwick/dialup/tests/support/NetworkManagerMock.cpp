@@ -40,20 +40,25 @@ NetworkManagerMock::NetworkManagerMock(Template which)
     m_bus = std::make_unique<ChildProcess>(std::vector<std::string> {"/usr/bin/dbus-daemon", "--session", "--nofork",
                                                                      "--nopidfile", "--address=" + m_address},
                                            m_dir.file("dbus-daemon.log"));
-    if (!WaitUntil([&] { return std::filesystem::exists(socket) || !m_bus->running(); },
-                   std::chrono::seconds(10)))
-        throw std::runtime_error("dbus-daemon did not start");
-    GError* error = nullptr;
-    m_connection = g_dbus_connection_new_for_address_sync(
-        m_address.c_str(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
-                             | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (!m_connection) {
-        std::string text = error ? error->message : "";
-        g_clear_error(&error);
-        throw std::runtime_error("cannot reach the test bus: " + text);
-    }
+    // The socket file appears before the bus listens: connect until it answers.
+    std::string failure;
+    WaitUntil(
+        [&] {
+            if (!m_bus->running())
+                return true;
+            GError* error = nullptr;
+            m_connection = g_dbus_connection_new_for_address_sync(
+                m_address.c_str(),
+                GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                     | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                nullptr, nullptr, &error);
+            failure = error ? error->message : "";
+            g_clear_error(&error);
+            return m_connection != nullptr;
+        },
+        std::chrono::seconds(10));
+    if (!m_connection)
+        throw std::runtime_error("cannot reach the test bus: " + failure);
     g_dbus_connection_set_exit_on_close(m_connection, FALSE);
     m_systemBus = std::make_unique<ScopedEnv>("DBUS_SYSTEM_BUS_ADDRESS", m_address);
     if (m_template != Template::None)
