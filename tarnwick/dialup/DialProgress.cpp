@@ -40,8 +40,7 @@ void CopyText(char* target, size_t size, const std::string& text)
 
 } // namespace
 
-DialProgress::DialProgress(const RasFunctionTable& table, DialProgressView& view, Finished finished,
-                           QObject* parent)
+DialProgress::DialProgress(const RasFunctionTable& table, DialProgressView& view, Finished finished, QObject* parent)
     : QObject(parent)
     , m_table(table)
     , m_view(view)

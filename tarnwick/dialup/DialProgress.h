@@ -41,8 +41,7 @@ public:
 
     using Finished = std::function<void(int result)>;
 
-    DialProgress(const RasFunctionTable& table, DialProgressView& view, Finished finished,
-                 QObject* parent = nullptr);
+    DialProgress(const RasFunctionTable& table, DialProgressView& view, Finished finished, QObject* parent = nullptr);
     ~DialProgress() override;
 
     // Starts the dial (the dialog's initialisation). The end is reported to

@@ -180,8 +180,7 @@ static_assert(offsetof(RASCREDENTIALSA, szPassword) == 265, "credentials passwor
 /* Connection states (the progress codes of a dial). */
 #define RASCS_PAUSED 0x1000u
 #define RASCS_DONE 0x2000u
-enum
-{
+enum {
     RASCS_OpenPort = 0,
     RASCS_PortOpened = 1,
     RASCS_ConnectDevice = 2,

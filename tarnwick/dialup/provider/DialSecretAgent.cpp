@@ -46,9 +46,8 @@ GVariant* SecretsFor(const char* settingName, const char* password)
     return g_variant_ref_sink(g_variant_builder_end(&all));
 }
 
-void GetSecrets(NMSecretAgentOld* self, NMConnection* connection, const char* connectionPath,
-                const char* settingName, const char**, NMSecretAgentGetSecretsFlags,
-                NMSecretAgentOldGetSecretsFunc callback, gpointer userData)
+void GetSecrets(NMSecretAgentOld* self, NMConnection* connection, const char* connectionPath, const char* settingName,
+                const char**, NMSecretAgentGetSecretsFlags, NMSecretAgentOldGetSecretsFunc callback, gpointer userData)
 {
     auto* agent = reinterpret_cast<DialAgent*>(self);
     if (!connectionPath || !agent->connectionPath || std::strcmp(connectionPath, agent->connectionPath) != 0
@@ -113,8 +112,8 @@ NMSecretAgentOld* NewDialSecretAgent(GDBusConnection* bus, const std::string& co
                                      const std::string& password)
 {
     auto* agent = static_cast<DialAgent*>(g_object_new(dial_agent_get_type(), NM_SECRET_AGENT_OLD_IDENTIFIER,
-                                                       "de.velt.tarnwick.dial", NM_SECRET_AGENT_OLD_AUTO_REGISTER,
-                                                       TRUE, NM_SECRET_AGENT_OLD_DBUS_CONNECTION, bus, nullptr));
+                                                       "de.velt.tarnwick.dial", NM_SECRET_AGENT_OLD_AUTO_REGISTER, TRUE,
+                                                       NM_SECRET_AGENT_OLD_DBUS_CONNECTION, bus, nullptr));
     agent->connectionPath = g_strdup(connectionPath.c_str());
     agent->password = g_strdup(password.c_str());
     return &agent->parent;

@@ -20,8 +20,11 @@ const char* ErrorText(uint32_t code)
     case RAS_ERROR_BUFFER_INVALID:
         return "Der Speicherbereich ist ungültig.";
     case RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
-    case RAS_ERROR_ENTRY_NOT_FOUND:
         return "Das Verbindungsprofil wurde nicht gefunden.";
+    case RAS_ERROR_ENTRY_NOT_FOUND:
+        // What the program reports for any entry it cannot read, also while
+        // NetworkManager is not running.
+        return "Das Verbindungsprofil wurde nicht gefunden oder NetworkManager ist nicht erreichbar.";
     case RAS_ERROR_INVALID_SIZE:
         return "Die Größenangabe der Struktur ist falsch.";
     case RAS_ERROR_PORT_NOT_AVAILABLE:

@@ -184,8 +184,7 @@ RAS_EXPORT uint32_t RasDialA(void*, const char*, RASDIALPARAMSA* parameters, uin
         return RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     const std::string password(parameters->szPassword, strnlen(parameters->szPassword, RAS_MAX_PASSWORD + 1));
     uint32_t handle = 0;
-    const uint32_t code
-        = Provider::Instance().Dial(entry, password, reinterpret_cast<RASDIALFUNC>(notifier), handle);
+    const uint32_t code = Provider::Instance().Dial(entry, password, reinterpret_cast<RASDIALFUNC>(notifier), handle);
     *connection = code == RAS_OK ? reinterpret_cast<HRASCONN>(uintptr_t(handle)) : nullptr;
     return code;
 }

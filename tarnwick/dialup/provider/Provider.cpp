@@ -28,10 +28,10 @@ constexpr int kBusTimeoutMs = 3000;
 bool IsDialType(const char* type)
 {
     static const char* const kTypes[] = {
-        NM_SETTING_GSM_SETTING_NAME,       NM_SETTING_CDMA_SETTING_NAME,      NM_SETTING_PPPOE_SETTING_NAME,
-        NM_SETTING_ADSL_SETTING_NAME,      NM_SETTING_BLUETOOTH_SETTING_NAME, NM_SETTING_VPN_SETTING_NAME,
-        NM_SETTING_WIREGUARD_SETTING_NAME, NM_SETTING_WIRELESS_SETTING_NAME,  NM_SETTING_WIRED_SETTING_NAME,
-        NM_SETTING_BOND_SETTING_NAME,      NM_SETTING_BRIDGE_SETTING_NAME,    NM_SETTING_TEAM_SETTING_NAME,
+        NM_SETTING_GSM_SETTING_NAME,       NM_SETTING_CDMA_SETTING_NAME,       NM_SETTING_PPPOE_SETTING_NAME,
+        NM_SETTING_ADSL_SETTING_NAME,      NM_SETTING_BLUETOOTH_SETTING_NAME,  NM_SETTING_VPN_SETTING_NAME,
+        NM_SETTING_WIREGUARD_SETTING_NAME, NM_SETTING_WIRELESS_SETTING_NAME,   NM_SETTING_WIRED_SETTING_NAME,
+        NM_SETTING_BOND_SETTING_NAME,      NM_SETTING_BRIDGE_SETTING_NAME,     NM_SETTING_TEAM_SETTING_NAME,
         NM_SETTING_VLAN_SETTING_NAME,      NM_SETTING_INFINIBAND_SETTING_NAME,
     };
     if (!type)
@@ -261,8 +261,7 @@ struct Provider::Impl
     // Dispatches the bus events that are already queued on this thread.
     void Drain()
     {
-        for (int i = 0; i < 1000 && g_main_context_iteration(context, FALSE); ++i) {
-        }
+        for (int i = 0; i < 1000 && g_main_context_iteration(context, FALSE); ++i) { }
     }
 
     // Iterates the private context until done() or the time runs out.
@@ -274,7 +273,8 @@ struct Provider::Impl
             if (left <= 0)
                 return false;
             GSource* timeout = g_timeout_source_new(guint(left / 1000 + 1));
-            g_source_set_callback(timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+            g_source_set_callback(
+                timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
             g_source_attach(timeout, context);
             g_main_context_iteration(context, TRUE);
             g_source_destroy(timeout);
@@ -309,10 +309,10 @@ struct Provider::Impl
         // Asking the bus for NetworkManager's owner also orders this call after
         // every event already sent to us.
         GError* error = nullptr;
-        GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                      "org.freedesktop.DBus", "GetNameOwner",
-                                                      g_variant_new("(s)", NM_DBUS_SERVICE), G_VARIANT_TYPE("(s)"),
-                                                      G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, &error);
+        GVariant* reply
+            = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                          "GetNameOwner", g_variant_new("(s)", NM_DBUS_SERVICE), G_VARIANT_TYPE("(s)"),
+                                          G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, &error);
         g_clear_error(&error);
         if (!reply) {
             Drain();
@@ -325,9 +325,9 @@ struct Provider::Impl
         g_variant_unref(reply);
         // A round trip to NetworkManager itself: whatever it sent before its
         // answer is then queued here.
-        reply = g_dbus_connection_call_sync(bus, currentOwner.c_str(), NM_DBUS_PATH, "org.freedesktop.DBus.Peer",
-                                            "Ping", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr,
-                                            &error);
+        reply
+            = g_dbus_connection_call_sync(bus, currentOwner.c_str(), NM_DBUS_PATH, "org.freedesktop.DBus.Peer", "Ping",
+                                          nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, kBusTimeoutMs, nullptr, &error);
         g_clear_error(&error);
         if (!reply) {
             Drain();
@@ -432,9 +432,9 @@ struct Provider::Impl
                 nm_connection_get_setting_by_name(profile, NM_SETTING_CDMA_SETTING_NAME), NM_SETTING_CDMA_NUMBER);
 
         static const std::pair<const char*, const char*> kUserKeys[] = {
-            {NM_SETTING_GSM_SETTING_NAME, "username"},    {NM_SETTING_CDMA_SETTING_NAME, "username"},
-            {NM_SETTING_PPPOE_SETTING_NAME, "username"},  {NM_SETTING_ADSL_SETTING_NAME, "username"},
-            {NM_SETTING_VPN_SETTING_NAME, "user-name"},   {NM_SETTING_802_1X_SETTING_NAME, "identity"},
+            {NM_SETTING_GSM_SETTING_NAME, "username"},   {NM_SETTING_CDMA_SETTING_NAME, "username"},
+            {NM_SETTING_PPPOE_SETTING_NAME, "username"}, {NM_SETTING_ADSL_SETTING_NAME, "username"},
+            {NM_SETTING_VPN_SETTING_NAME, "user-name"},  {NM_SETTING_802_1X_SETTING_NAME, "identity"},
         };
         for (const auto& [settingName, key] : kUserKeys) {
             details.userName = StringProperty(nm_connection_get_setting_by_name(profile, settingName), key);
@@ -583,8 +583,8 @@ struct Provider::Impl
                     connection.deviceName = Clip(name, RAS_MAX_DEVICE_NAME);
             }
         }
-        const NMActiveConnectionState state = removed ? NM_ACTIVE_CONNECTION_STATE_DEACTIVATED
-                                                      : nm_active_connection_get_state(active);
+        const NMActiveConnectionState state
+            = removed ? NM_ACTIVE_CONNECTION_STATE_DEACTIVATED : nm_active_connection_get_state(active);
         const NMDeviceState deviceState
             = connection.device ? nm_device_get_state(connection.device) : NM_DEVICE_STATE_UNKNOWN;
         if (state == NM_ACTIVE_CONNECTION_STATE_ACTIVATED) {
@@ -719,7 +719,7 @@ Provider::Provider()
 uint32_t Provider::EnumEntries(std::vector<std::string>& names)
 {
     auto result = std::make_shared<std::pair<uint32_t, std::vector<std::string>>>(RAS_ERROR_SERVICE_UNAVAILABLE,
-                                                                                   std::vector<std::string> {});
+                                                                                  std::vector<std::string> {});
     Impl* impl = m_impl;
     if (!impl->Run([impl, result] {
             result->first = impl->EnsureClient();
@@ -807,8 +807,8 @@ uint32_t Provider::GetCredentials(const std::string& name, std::string& userName
                     profile, settingName, nullptr,
                     [](GObject* source, GAsyncResult* asyncResult, gpointer data) {
                         auto* r = static_cast<Reply*>(data);
-                        r->secrets = nm_remote_connection_get_secrets_finish(NM_REMOTE_CONNECTION(source),
-                                                                             asyncResult, nullptr);
+                        r->secrets = nm_remote_connection_get_secrets_finish(NM_REMOTE_CONNECTION(source), asyncResult,
+                                                                             nullptr);
                         r->done = true;
                     },
                     reply);
@@ -849,7 +849,7 @@ uint32_t Provider::GetCredentials(const std::string& name, std::string& userName
 uint32_t Provider::EnumConnections(std::vector<ActiveDetails>& connections)
 {
     auto result = std::make_shared<std::pair<uint32_t, std::vector<ActiveDetails>>>(RAS_ERROR_SERVICE_UNAVAILABLE,
-                                                                                     std::vector<ActiveDetails> {});
+                                                                                    std::vector<ActiveDetails> {});
     Impl* impl = m_impl;
     if (!impl->Run([impl, result] {
             result->first = impl->EnsureClient();
@@ -885,8 +885,7 @@ uint32_t Provider::EnumConnections(std::vector<ActiveDetails>& connections)
     return result->first;
 }
 
-uint32_t Provider::Dial(const std::string& name, const std::string& password, RASDIALFUNC notifier,
-                        uint32_t& handle)
+uint32_t Provider::Dial(const std::string& name, const std::string& password, RASDIALFUNC notifier, uint32_t& handle)
 {
     auto result = std::make_shared<std::pair<uint32_t, uint32_t>>(RAS_ERROR_SERVICE_UNAVAILABLE, 0);
     Impl* impl = m_impl;

@@ -51,8 +51,7 @@ public:
 
     uint32_t EnumEntries(std::vector<std::string>& names);
     uint32_t FindEntry(const std::string& name, EntryDetails& details);
-    uint32_t GetCredentials(const std::string& name, std::string& userName, std::string& password,
-                            bool& havePassword);
+    uint32_t GetCredentials(const std::string& name, std::string& userName, std::string& password, bool& havePassword);
     uint32_t EnumConnections(std::vector<ActiveDetails>& connections);
     uint32_t Dial(const std::string& name, const std::string& password, RASDIALFUNC notifier, uint32_t& handle);
     uint32_t GetStatus(uint32_t handle, StatusDetails& status);

@@ -147,8 +147,7 @@ TEST_F(DialProgressTest, EarlyEndsWithTheirTextsAndPauses)
     };
     const Case cases[] = {
         {"no dial-up", false, false, 183, 0, kDialOk, 1000, 1600, DialProgress::kNoDialUpText, nullptr, false},
-        {"already connected", true, true, 183, 0, kDialOk, 500, 1000, "Die Verbindung besteht bereits.", nullptr,
-         true},
+        {"already connected", true, true, 183, 0, kDialOk, 500, 1000, "Die Verbindung besteht bereits.", nullptr, true},
         {"entry missing", true, false, 0, 0, kDialCancel, 0, 300, "Anwahl wird vorbereitet...", "Text 803", false},
         {"dial refused", true, false, 183, 633, kDialCancel, 0, 300, "Anwahl wird vorbereitet...", "Text 633", true},
     };

@@ -1,7 +1,7 @@
+#include "tarnwick/dialup/DialProgress.h"
 #include "tarnwick/dialup/DialSession.h"
 #include "tarnwick/dialup/RasFunctionTable.h"
 #include "tarnwick/dialup/RasOperations.h"
-#include "tarnwick/dialup/DialProgress.h"
 
 #include <gtest/gtest.h>
 

@@ -58,9 +58,9 @@ TEST(HeadlessDialTest, OnceDialsTheProfileBeforeLookingForTheAddresses)
 
         const std::string closed = std::to_string(velt::testing::FreeTcpPort());
         const std::string scratch = home.home().string();
-        ASSERT_EQ(RunTarnwick({"--set", "RedirectUrl=http://127.0.0.1:" + closed + "/index.htm", "--set",
-                               "AutoDial=1", "--set", "AutoDialConnection=Mobilfunk", "--set",
-                               "AutoDialUsername=kunde", "--set", std::string("AutoDialPW=") + c.password},
+        ASSERT_EQ(RunTarnwick({"--set", "RedirectUrl=http://127.0.0.1:" + closed + "/index.htm", "--set", "AutoDial=1",
+                               "--set", "AutoDialConnection=Mobilfunk", "--set", "AutoDialUsername=kunde", "--set",
+                               std::string("AutoDialPW=") + c.password},
                               scratch)
                       .exitCode,
                   0);

@@ -103,8 +103,7 @@ TEST_F(ProviderTest, StockTemplateListsActivatesAndHangsUp)
 }
 
 NetworkManagerMock::DialScript Script(const std::string& device, int delayMs, std::vector<unsigned> steps,
-                                      const std::string& password = {}, const std::string& fail = {},
-                                      bool hang = false)
+                                      const std::string& password = {}, const std::string& fail = {}, bool hang = false)
 {
     NetworkManagerMock::DialScript script;
     script.device = device;
@@ -150,8 +149,7 @@ TEST_F(DialTemplateTest, DialWalksThroughTheStatesAndHangUpEndsIt)
     const auto notes = WaitForEnd();
     EXPECT_EQ(States(notes),
               (std::vector<uint32_t> {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice, RASCS_DeviceConnected,
-                                      RASCS_Authenticate, RASCS_AuthProject, RASCS_Authenticated,
-                                      RASCS_Connected}));
+                                      RASCS_Authenticate, RASCS_AuthProject, RASCS_Authenticated, RASCS_Connected}));
     EXPECT_EQ(notes.back().error, 0u);
     // The agent served this dial only (it leaves in the background).
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
@@ -281,7 +279,8 @@ TEST_F(ProviderTest, EntriesAsTheSettingsPageListsThemWithTheSmallBufferFirst)
     nm.addProfile(longName, "pppoe", {}, {{"pppoe", {{"username", "dsl-nutzer"}}}});
     nm.addProfile("Büro-VPN", "vpn", {}, {{"vpn", {{"service-type", "org.freedesktop.NetworkManager.openvpn"}}}});
     nm.addProfile("lo", "loopback");
-    nm.addProfile("Brücken-Port", "802-3-ethernet", {}, {{"connection", {{"master", "br0"}, {"slave-type", "bridge"}}}});
+    nm.addProfile("Brücken-Port", "802-3-ethernet", {},
+                  {{"connection", {{"master", "br0"}, {"slave-type", "bridge"}}}});
     nm.addProfile(tooLong, "802-3-ethernet");
 
     // One record first, as the page does; 603 tells the size for all.

@@ -3,10 +3,10 @@
 #include <gio/gio.h>
 
 #include <chrono>
-#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <thread>
@@ -90,10 +90,10 @@ void NetworkManagerMock::startNetworkManager()
         m_dir.file("networkmanager.log"));
     const bool owned = WaitUntil(
         [&] {
-            GVariant* reply = g_dbus_connection_call_sync(
-                m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                "NameHasOwner", g_variant_new("(s)", kManagerName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-                2000, nullptr, nullptr);
+            GVariant* reply = g_dbus_connection_call_sync(m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                          "org.freedesktop.DBus", "NameHasOwner",
+                                                          g_variant_new("(s)", kManagerName), G_VARIANT_TYPE("(b)"),
+                                                          G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
             gboolean has = FALSE;
             if (reply) {
                 g_variant_get(reply, "(b)", &has);
@@ -115,10 +115,10 @@ void NetworkManagerMock::stopNetworkManager()
     // The name is free once the bus has seen the process go.
     WaitUntil(
         [&] {
-            GVariant* reply = g_dbus_connection_call_sync(
-                m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                "NameHasOwner", g_variant_new("(s)", kManagerName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-                2000, nullptr, nullptr);
+            GVariant* reply = g_dbus_connection_call_sync(m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                          "org.freedesktop.DBus", "NameHasOwner",
+                                                          g_variant_new("(s)", kManagerName), G_VARIANT_TYPE("(b)"),
+                                                          G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
             gboolean has = TRUE;
             if (reply) {
                 g_variant_get(reply, "(b)", &has);
@@ -129,8 +129,8 @@ void NetworkManagerMock::stopNetworkManager()
         std::chrono::seconds(5));
 }
 
-GVariant* NetworkManagerMock::call(const char* interface, const char* path, const char* method,
-                                   GVariant* parameters, const char* replyType)
+GVariant* NetworkManagerMock::call(const char* interface, const char* path, const char* method, GVariant* parameters,
+                                   const char* replyType)
 {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(m_connection, kManagerName, path, interface, method, parameters,
@@ -147,8 +147,8 @@ GVariant* NetworkManagerMock::call(const char* interface, const char* path, cons
 std::string NetworkManagerMock::addDevice(const std::string& name, const std::string& iface, unsigned deviceType)
 {
     GVariant* reply = m_template == Template::Stock
-        ? call(kMockInterface, kMainObject, "AddEthernetDevice", g_variant_new("(ssi)", name.c_str(), iface.c_str(), 30),
-               "(s)")
+        ? call(kMockInterface, kMainObject, "AddEthernetDevice",
+               g_variant_new("(ssi)", name.c_str(), iface.c_str(), 30), "(s)")
         : call(kMockInterface, kMainObject, "AddDevice",
                g_variant_new("(sss)", name.c_str(), iface.c_str(), std::to_string(deviceType).c_str()), "(s)");
     const char* path = nullptr;

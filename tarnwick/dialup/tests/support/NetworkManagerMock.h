@@ -20,8 +20,7 @@ namespace velt::testing {
 class NetworkManagerMock
 {
 public:
-    enum class Template
-    {
+    enum class Template {
         Dial, // the project's template: states, failures, secret requests
         Stock, // Debian's template: every activation succeeds at once
         None, // the bus only, no NetworkManager on it
