@@ -349,15 +349,38 @@ struct Provider::Impl
             g_signal_connect(client, NM_CLIENT_ACTIVE_CONNECTION_REMOVED, G_CALLBACK(&Impl::OnActiveRemoved), this);
         }
         Drain();
-        return client && nm_client_get_nm_running(client) ? RAS_OK : RAS_ERROR_SERVICE_UNAVAILABLE;
+        if (!client || !nm_client_get_nm_running(client))
+            return RAS_ERROR_SERVICE_UNAVAILABLE;
+        Prune();
+        return RAS_OK;
+    }
+
+    // Forgets connections that ended: their handles then answer 6, as they
+    // would anyway, and a long run does not collect them.
+    void Prune()
+    {
+        for (auto it = connections.begin(); it != connections.end();) {
+            Connection& connection = *it->second;
+            if (connection.dialling || connection.activationPending
+                || (!connection.activePath.empty() && FindActive(connection.activePath))) {
+                ++it;
+                continue;
+            }
+            ReleaseObjects(connection);
+            it = connections.erase(it);
+        }
     }
 
     // NetworkManager left (or the bus went): running dials end with 711.
     void LoseClient()
     {
         FailDials(RAS_ERROR_SERVICE_UNAVAILABLE);
-        for (auto& [handle, connection] : connections)
+        // The old NetworkManager's objects are gone; a new one may reuse their
+        // paths for other connections.
+        for (auto& [handle, connection] : connections) {
             ReleaseObjects(*connection);
+            connection->activePath.clear();
+        }
         if (client) {
             g_signal_handlers_disconnect_by_data(client, this);
             g_clear_object(&client);
