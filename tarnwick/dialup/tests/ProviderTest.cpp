@@ -276,7 +276,7 @@ TEST_F(ProviderTest, EntriesAsTheSettingsPageListsThemWithTheSmallBufferFirst)
     const std::string longName(255, 'x');
     const std::string tooLong = std::string(200, 'x') + std::string(60, 'x') + "ä"; // 262 bytes
     nm.addProfile("Mobilfunk Österreich", "gsm", modem, {{"gsm", {{"number", "*99***1#"}, {"username", "kunde"}}}});
-    nm.addProfile(longName, "pppoe", {}, {{"pppoe", {{"username", "dsl-nutzer"}}}});
+    nm.addProfile(longName, "pppoe", {}, {{"pppoe", {{"username", "dsl-nutzer"}, {"password", "gespeichert"}}}});
     nm.addProfile("Büro-VPN", "vpn", {}, {{"vpn", {{"service-type", "org.freedesktop.NetworkManager.openvpn"}}}});
     nm.addProfile("lo", "loopback");
     nm.addProfile("Brücken-Port", "802-3-ethernet", {},
@@ -326,7 +326,12 @@ TEST_F(ProviderTest, EntriesAsTheSettingsPageListsThemWithTheSmallBufferFirst)
     credentials.dwSize = RAS_SIZE_CREDENTIALS;
     ASSERT_EQ(m_ras.RasGetCredentialsA(nullptr, longName.c_str(), &credentials), 0u);
     EXPECT_STREQ(credentials.szUserName, "dsl-nutzer");
-    EXPECT_TRUE(credentials.dwMask & RASCM_UserName);
+    EXPECT_STREQ(credentials.szPassword, "gespeichert");
+    EXPECT_EQ(credentials.dwMask, RASCM_UserName | RASCM_Password);
+    ASSERT_EQ(m_ras.RasGetCredentialsA(nullptr, "Mobilfunk Österreich", &credentials), 0u);
+    EXPECT_STREQ(credentials.szUserName, "kunde");
+    EXPECT_STREQ(credentials.szPassword, "") << "a password NetworkManager does not hand out";
+    EXPECT_EQ(credentials.dwMask, RASCM_UserName);
     EXPECT_EQ(m_ras.RasGetCredentialsA(nullptr, "Gibt es nicht", &credentials), 623u);
     credentials.dwSize = 12;
     EXPECT_EQ(m_ras.RasGetCredentialsA(nullptr, longName.c_str(), &credentials), 632u);

@@ -223,14 +223,28 @@ def AddDevice(self, name, iface, device_type):
 @dbus.service.method(MOCK_IFACE, in_signature='a{sa{sv}}s', out_signature='s')
 def AddProfile(self, settings, device):
     '''A stored profile; with a device it becomes available there.'''
+    # Secrets are kept apart, as NetworkManager does: GetSettings never shows
+    # them, GetSecrets hands them out per setting.
+    secrets = {}
+    for setting_name, values in settings.items():
+        for key in [k for k in values if k in ('password', 'psk')]:
+            secrets.setdefault(str(setting_name), {})[str(key)] = values.pop(key)
     settings_obj = dbusmock.get_object(SETTINGS_OBJ)
     path = settings_obj.SettingsAddConnection(settings)
+    conn_obj = dbusmock.get_object(path)
+    conn_obj.stored_secrets = secrets
+    conn_obj.ConnectionGetSecrets = connection_get_secrets
     if device:
         device_obj = dbusmock.get_object(device)
         available = device_obj.Get(DEVICE_IFACE, 'AvailableConnections')
         available.append(dbus.ObjectPath(path))
         device_obj.Set(DEVICE_IFACE, 'AvailableConnections', available)
     return path
+
+
+def connection_get_secrets(self, setting_name):
+    values = self.stored_secrets.get(str(setting_name), {})
+    return dbus.Dictionary({setting_name: dbus.Dictionary(values, signature='sv')}, signature='sa{sv}')
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='sa{sv}', out_signature='')
