@@ -148,6 +148,7 @@ struct Connection
     bool agentDone = false;
     bool hangUpRequested = false;
     bool connected = false;
+    bool deviceActivating = false; // the device has been seen working on this activation
     uint32_t state = RASCS_OpenPort;
     uint32_t error = 0;
     NMActiveConnection* active = nullptr;
@@ -616,7 +617,9 @@ struct Provider::Impl
             EndDial(connection);
             return;
         }
-        if (deviceState == NM_DEVICE_STATE_FAILED) {
+        // A device that failed before this activation reached it (a state left
+        // from an earlier attempt) does not end this dial.
+        if (deviceState == NM_DEVICE_STATE_FAILED && connection.deviceActivating) {
             Fail(connection, ErrorForDeviceReason(nm_device_get_state_reason(connection.device)));
             return;
         }
@@ -624,8 +627,10 @@ struct Provider::Impl
             Fail(connection, ErrorForActiveReason(nm_active_connection_get_state_reason(active)));
             return;
         }
-        if (const auto progress = StateForDevice(deviceState))
+        if (const auto progress = StateForDevice(deviceState)) {
+            connection.deviceActivating = true;
             Progress(connection, *progress);
+        }
         else if (!connection.device)
             Progress(connection, RASCS_ConnectDevice);
     }
