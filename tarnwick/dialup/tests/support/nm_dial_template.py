@@ -269,7 +269,5 @@ def RemoveProfile(self, connection):
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='as')
-
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='as')
 def ListAgents(self):
     return list(agents.values())
