@@ -2,8 +2,13 @@
 
 #include "tarnwick/dialup/DialProgress.h"
 
+#include "platform/messages/ThreadMessages.h"
+#include "tarnwick/messages/WindowMessages.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
 
 namespace tarnwick {
 
@@ -45,6 +50,22 @@ public:
     {
         QEventLoop loop;
         m_progress = std::make_unique<DialProgress>(g_rasFunctions, m_view, [&loop](int) { loop.quit(); });
+        // A cycle cancelled while it dials (the cancel message posted to this
+        // worker thread) ends the dial as "Abbrechen" does; the caller then
+        // hangs up.
+        QSocketNotifier cancel(platform::GetMessageQueueFd(), QSocketNotifier::Read);
+        QObject::connect(&cancel, &QSocketNotifier::activated, m_progress.get(), [this, &cancel] {
+            platform::MSG message;
+            if (platform::PeekMessage(&message, platform::HWND_THREAD_ONLY, WM_CANCEL_SOCKET_CALL,
+                                      WM_CANCEL_SOCKET_CALL, platform::PM_REMOVE)) {
+                m_progress->Cancel();
+                return;
+            }
+            // Something else waits in the queue: look again a little later
+            // instead of spinning on the readable descriptor.
+            cancel.setEnabled(false);
+            QTimer::singleShot(100, &cancel, [&cancel] { cancel.setEnabled(true); });
+        });
         m_progress->Start(request);
         if (!m_progress->Ended() && QCoreApplication::instance())
             loop.exec();

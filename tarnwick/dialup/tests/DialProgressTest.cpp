@@ -1,13 +1,17 @@
 #include "tarnwick/dialup/DialProgress.h"
+#include "platform/messages/ThreadMessages.h"
 #include "tarnwick/dialup/RasOperations.h"
 #include "tarnwick/dialup/tests/support/NetworkManagerMock.h"
+#include "tarnwick/messages/WindowMessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 using namespace tarnwick;
@@ -308,6 +312,51 @@ TEST_F(DialProgressTest, DialsAMobileProfileUntilConnected)
     EXPECT_TRUE(second.HangUp());
     EXPECT_TRUE(nm.activeConnections().empty());
     UnloadRasFunctionTable(table);
+}
+
+// The dial without a window on a worker thread, as the address worker runs it.
+TEST_F(DialProgressTest, CycleCancelledWhileDiallingEndsTheDialAndItsHangUpEndsTheConnection)
+{
+    velt::testing::NetworkManagerMock nm;
+    const std::string modem = nm.addDevice("ttyUSB0", "ttyUSB0", 8);
+    const std::string profile = nm.addProfile("Mobilfunk", "gsm", modem);
+    velt::testing::NetworkManagerMock::DialScript script;
+    script.device = modem;
+    script.steps = {40, 50};
+    script.hang = true; // never connects by itself
+    nm.setDialScript(profile, script);
+    ASSERT_TRUE(LoadRasFunctionTable(g_rasFunctions, nullptr, RAS_PROVIDER));
+
+    std::atomic<uint32_t> workerId {0};
+    std::atomic<int> result {-1};
+    std::atomic<bool> hungUp {false};
+    std::vector<std::string> texts;
+    std::mutex textMutex;
+    std::thread worker([&] {
+        workerId = platform::GetCurrentThreadId();
+        auto session = DefaultDialSessionFactory()([&](const std::string& text) {
+            std::lock_guard lock(textMutex);
+            texts.push_back(text);
+        });
+        result = session->Run(DialRequest {"Mobilfunk", "", ""});
+        hungUp = session->HangUp();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(textMutex);
+            if (!texts.empty() && texts.back() == "Hardware OK")
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(nm.activeConnections().size(), 1u);
+    platform::PostThreadMessage(workerId, WM_CANCEL_SOCKET_CALL, 0, 0);
+    worker.join();
+    EXPECT_EQ(result, kDialCancel);
+    EXPECT_TRUE(hungUp);
+    EXPECT_TRUE(nm.activeConnections().empty());
+    UnloadRasFunctionTable(g_rasFunctions);
 }
 
 } // namespace
