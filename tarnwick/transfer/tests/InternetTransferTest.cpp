@@ -3,6 +3,7 @@
 #include "RecordingWindow.h"
 #include "platform/internet/InternetSession.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
+#include "tarnwick/transfer/CTransferSession.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
@@ -164,6 +165,29 @@ TEST_F(InternetTransfer, GetPageReportsStatusFailuresInGerman)
                                          "Fehler: 401 - Diese Webseite verlangt eine Anmeldung!",
                                          "Es konnte keine Verbindung mit dem Server hergestellt werden."}));
     EXPECT_EQ(m_transfer.LastError(), "Es konnte keine Verbindung mit dem Server hergestellt werden.");
+}
+
+// A page server that sends its headers and then a byte now and then: the
+// total bound and the speed bound each end the read.
+TEST_F(InternetTransfer, ATricklingServerIsCutOffByTimeAndBySpeed)
+{
+    using namespace std::chrono;
+    const tarnwick::CTransferSession::Limits defaults = tarnwick::CTransferSession::CurrentLimits();
+    TcpPeer trickle(TcpPeer::Mode::Trickle, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    const tarnwick::CTransferSession::Limits cases[] = {
+        {seconds(30), milliseconds(1500), 1}, // 10 bytes a second pass the speed bound
+        {seconds(1), milliseconds(0), 64}, // no total bound
+    };
+    for (const tarnwick::CTransferSession::Limits& limits : cases) {
+        tarnwick::CTransferSession::SetLimits(limits);
+        const auto start = steady_clock::now();
+        std::string text;
+        EXPECT_FALSE(m_transfer.GetPage(text, trickle.url("/index.htm")));
+        EXPECT_LT(steady_clock::now() - start, seconds(15));
+    }
+    tarnwick::CTransferSession::SetLimits(defaults);
+    EXPECT_EQ(m_window.Errors(), (std::vector<std::string>(2, "Das Zeitlimit für den Vorgang wurde überschritten.")));
+    EXPECT_EQ(defaults.total, seconds(120)) << "every transfer has a bound";
 }
 
 TEST_F(InternetTransfer, GetPageSendsTheRequestTheServicesExpect)
