@@ -33,15 +33,18 @@ int StartFailed(const std::string& error)
 }
 
 // A second plain start: the running instance comes to the front and gets the
-// command.
+// command. A command that did not arrive is said, and the exit code shows it.
 int ForwardToRunningInstance(platform::RemoteWindow& running, const StartWords& words)
 {
-    running.BringToFront();
+    bool sent = running.BringToFront();
     if (words.quit)
-        running.PostMessage(WM_QUIT, 0, 0);
+        sent = running.PostMessage(WM_QUIT, 0, 0) && sent;
     else if (words.execNow)
-        running.PostMessage(WM_EXECUTE_NOW, 0, 0);
-    return 0;
+        sent = running.PostMessage(WM_EXECUTE_NOW, 0, 0) && sent;
+    if (sent && running.Confirm())
+        return 0;
+    std::fprintf(stderr, "tarnwick: Die laufende Tarnwick-Instanz hat die Nachricht nicht rechtzeitig angenommen.\n");
+    return kExitStartFailed;
 }
 
 int RunWindowless(int argc, char** argv, HeadlessRunner::Mode mode)
