@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace tarnwick {
