@@ -3,6 +3,7 @@
 #include "tarnwick/core/CRedirectApp.h"
 #include "tarnwick/core/RedirectCycle.h"
 #include "tarnwick/core/WindowModule.h"
+#include "tarnwick/settings/PropertySheetOpener.h"
 #include "tarnwick/window/CRedirectMainDlg.h"
 #include "tarnwick/window/QtTranslation.h"
 
@@ -32,8 +33,9 @@ extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platfor
                                                                          int argc, char** argv)
 {
     if (!HasDisplay()) {
-        std::fprintf(stderr, "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
-                             "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");
+        std::fprintf(stderr,
+                     "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
+                     "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");
         return 1;
     }
     static int s_argc = argc; // QApplication keeps a reference for its whole life
@@ -48,7 +50,9 @@ extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platfor
     app.m_bPending = pending;
     int code = 0;
     {
+        tarnwick::PropertySheetOpener sheetOpener(app);
         tarnwick::CRedirectMainDlg window(app, *title);
+        window.SetSettingsSheetOpener(&sheetOpener);
         QObject::connect(&window, &tarnwick::CRedirectMainDlg::programEnded, &application,
                          [](int exitCode) { QCoreApplication::exit(exitCode); });
         window.Start();

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace tarnwick {
+
+class CRedirectSettings;
+
+// The redirect-to page's test of the local server: a TCP connection through
+// the network component to the redirect address, with a one-second limit,
+// on the calling thread.
+struct LocalServerTestResult
+{
+    bool ok = false;
+    std::string statusText; // for the page's server status field; empty clears it
+};
+
+// Tests the redirect address composed from the settings (LocalServerName
+// must not be empty; the page checks that first).
+LocalServerTestResult TestLocalServerConnection(const CRedirectSettings& settings);
+
+} // namespace tarnwick

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "tarnwick/window/WhatsThisTexts.h"
+
+// What's This texts of the settings pages' controls, by control id.
+namespace tarnwick {
+
+WhatsThisTable GeneralPageWhatsThis();
+WhatsThisTable RedirectFromPageWhatsThis();
+WhatsThisTable RedirectToPageWhatsThis();
+WhatsThisTable UploadPageWhatsThis();
+WhatsThisTable BackupPageWhatsThis();
+
+} // namespace tarnwick
