@@ -77,6 +77,8 @@ void CPropSheetRedirectProperties::SetSettings(const CRedirectSettings& settings
     m_settings.CopyFrom(&settings);
     for (CSettingsPage* page : m_pages)
         page->SetSettings(&m_settings);
+    // Not every page's filling says so: a record modified before opens with OK available.
+    EnableOk(m_settings.GetModified() != 0);
 }
 
 CSettingsPage* CPropSheetRedirectProperties::GetPage(int index) const
