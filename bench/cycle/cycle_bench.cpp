@@ -230,10 +230,11 @@ InProcess MeasureInProcess(int cycles)
     tarnwick::RedirectCycle::Outcome last {};
     tarnwick::RedirectCycle::Context context;
     tarnwick::RedirectCycle cycle(settings, view, view, std::move(context));
-    QObject::connect(&cycle, &tarnwick::RedirectCycle::cycleEnded, &loop, [&](tarnwick::RedirectCycle::Outcome outcome) {
-        last = outcome;
-        loop.quit();
-    });
+    QObject::connect(&cycle, &tarnwick::RedirectCycle::cycleEnded, &loop,
+                     [&](tarnwick::RedirectCycle::Outcome outcome) {
+                         last = outcome;
+                         loop.quit();
+                     });
     std::vector<double> cpu;
     std::vector<double> wall;
     InProcess result;

@@ -90,8 +90,9 @@ int RunWindowless(int argc, char** argv, bool once)
     std::string error;
     switch (instance.Start(app.m_strTitle, &error)) {
     case SingleInstance::Result::Running:
-        std::fprintf(stderr, once ? "tarnwick: Tarnwick läuft bereits; ein zweiter Durchlauf wird nicht gestartet.\n"
-                                  : "tarnwick: Tarnwick läuft bereits.\n");
+        std::fprintf(stderr,
+                     once ? "tarnwick: Tarnwick läuft bereits; ein zweiter Durchlauf wird nicht gestartet.\n"
+                          : "tarnwick: Tarnwick läuft bereits.\n");
         return kExitAlreadyRunning;
     case SingleInstance::Result::Failed:
         return StartFailed(error);

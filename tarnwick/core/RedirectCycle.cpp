@@ -8,8 +8,8 @@
 #include "tarnwick/core/SamePlace.h"
 #include "tarnwick/core/StatusList.h"
 #include "tarnwick/core/UiMessageChannel.h"
-#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/core/WorkerThreadHandle.h"
+#include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 
 #include <chrono>

@@ -2,8 +2,8 @@
 
 #include "tarnwick/core/AttentionView.h"
 #include "tarnwick/core/CycleView.h"
-#include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/dialup/DialSession.h"
+#include "tarnwick/messages/MessageTarget.h"
 
 #include <QObject>
 #include <QTimer>

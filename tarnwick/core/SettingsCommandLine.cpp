@@ -23,7 +23,8 @@ namespace res = tarnwick::resources;
 
 namespace {
 
-constexpr std::string_view kOptions[] = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help", "--version"};
+constexpr std::string_view kOptions[]
+    = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help", "--version"};
 
 bool IsServiceHostName(std::string_view name)
 {

@@ -1,9 +1,9 @@
 #include "tarnwick/window/Artwork.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QImageReader>
-#include <QPainter>
 #include <QString>
 
 // Resources of a static library are linked in only when named.
@@ -30,6 +30,18 @@ QString ArtworkPath(int resourceId)
 // no host has to scale a bitmap.
 constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128};
 
+// Icons hold pixmaps, which must go while the application still exists.
+QHash<int, QIcon>& IconCache()
+{
+    static QHash<int, QIcon> cache;
+    static const bool cleared = [] {
+        qAddPostRoutine([] { IconCache().clear(); });
+        return true;
+    }();
+    (void)cleared;
+    return cache;
+}
+
 } // namespace
 
 QPixmap Pixmap(int resourceId, QSize size)
@@ -46,7 +58,7 @@ QPixmap Pixmap(int resourceId, QSize size)
 
 QIcon Icon(int resourceId)
 {
-    static QHash<int, QIcon> cache;
+    QHash<int, QIcon>& cache = IconCache();
     const auto found = cache.constFind(resourceId);
     if (found != cache.constEnd())
         return *found;

@@ -15,7 +15,7 @@ CInfoDlg::CInfoDlg(QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setWindowIcon(Icon(128));
     m_ui->picture136->setPixmap(Pixmap(136));
-    m_ui->idc_128->setPixmap(Pixmap(128, QSize(32, 32)));
+    m_ui->picture128->setPixmap(Pixmap(128, QSize(32, 32)));
     m_ui->idc_1040->setText(QString::fromStdString(resources::LoadString(resources::IDS_VERSION)));
     // The forum's address follows the maker's host, which a user may point elsewhere.
     m_ui->idc_1035->SetUrl(QString::fromStdString(resources::LoadString(resources::IDS_FORUM_URL)));

@@ -85,7 +85,11 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     m_tray->LoadFrames(CSystemTray::kFirstFrame, CSystemTray::kLastFrame);
     connect(m_tray, &CSystemTray::Command, this, [this](int command) { OnCommand(command); });
     // A notification area that starts after the program (the panel after the autostart entry) gets the icon then.
-    connect(m_tray, &CSystemTray::IconAdded, this, [this] { UpdateHideButton(); });
+    connect(m_tray, &CSystemTray::IconAdded, this, [this] {
+        if (m_iconRemoved)
+            m_tray->WithdrawIcon();
+        UpdateHideButton();
+    });
 
     // The dial's progress belongs to the dial dialog, which shows it itself.
     m_session = new ProgramSession(
@@ -322,6 +326,7 @@ void CRedirectMainDlg::OnAutostartClicked(bool checked)
     if (m_app.m_settings.GetAutoStart() != 1)
         return; // the logon-start entry stays
     m_app.WriteAutostartEntry();
+    m_iconRemoved = false;
     m_tray->RestoreIcon();
     UpdateHideButton();
 }
@@ -330,6 +335,7 @@ void CRedirectMainDlg::OnRemoveIcon()
 {
     ShowAndActivate();
     m_app.DeleteAutostartEntry();
+    m_iconRemoved = true;
     m_tray->WithdrawIcon();
     UpdateHideButton();
     m_app.m_settings.SetAutoStart(0);

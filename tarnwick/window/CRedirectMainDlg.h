@@ -113,6 +113,7 @@ private:
     ProgramSession* m_session = nullptr;
     SettingsSheetOpener* m_sheetOpener = nullptr;
     bool m_trayAdded = false;
+    bool m_iconRemoved = false; // the user removed the icon; an area that appears later must not bring it back
     bool m_ended = false;
 };
 

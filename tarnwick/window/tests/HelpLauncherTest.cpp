@@ -1,7 +1,6 @@
 #include "tarnwick/window/HelpLauncher.h"
 #include "tarnwick/window/UrlOpener.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -55,11 +54,4 @@ TEST_F(HelpFixture, MissingFolderPageOrAPathForATopicDoNothing)
         EXPECT_FALSE(help.ShowTopic(topic));
     }
     EXPECT_TRUE(opened.isEmpty());
-}
-
-TEST_F(HelpFixture, FolderIsFoundBesideTheProgramsFolder)
-{
-    const QString expected
-        = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarnwick/help"));
-    EXPECT_EQ(HelpLauncher::DefaultHelpDirectory(), expected);
 }

@@ -107,7 +107,7 @@ protected:
     QString Label(int id) { return Control<QAbstractButton>(id)->text(); }
     QString Field(int id) { return Control<QLineEdit>(id)->text(); }
 
-    // Answers the next message box with the button; counts the boxes seen.
+    // Answers every message box with the button and closes other modal dialogs; notes the texts seen.
     void AnswerBoxes(QMessageBox::StandardButton answer)
     {
         auto* poll = new QTimer(&Window());
@@ -115,12 +115,18 @@ protected:
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 m_questions.push_back(box->text());
                 box->button(answer)->click();
+            } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                m_questions.push_back(dialog->windowTitle()); // another dialog: noted by its title and closed
+                dialog->reject();
             }
         });
         poll->start(20);
     }
 
-    bool WaitIdle() { return PumpUntil([&] { return !Window().Cycle().IsBusy(); }); }
+    bool WaitIdle()
+    {
+        return PumpUntil([&] { return !Window().Cycle().IsBusy(); });
+    }
 
     velt::testing::TempHome m_home;
     FtpServer m_ftp;
@@ -150,16 +156,25 @@ TEST_F(MainWindowTest, FormShowsTheSettingsInControlsNamedByTheirIds)
         EXPECT_FALSE(Control(id)->isEnabled()) << id;
     EXPECT_TRUE(Control<QPlainTextEdit>(1021)->isReadOnly());
     EXPECT_TRUE(Control<QPushButton>(1008)->isDefault());
-    for (int id : {1000, 1001, 1003, 1039, 1002, 1050, 1043, 1044, 1026, 1057, 1052, 1053, 1054, 1017, 1019, 1020,
-                   1021, 1022, 1032, 1008, 1014, 57670, 57665, 57664})
+    for (int id : {1000, 1001, 1003, 1039, 1002, 1050, 1043, 1044, 1026, 1057,  1052,  1053,
+                   1054, 1017, 1019, 1020, 1021, 1022, 1032, 1008, 1014, 57670, 57665, 57664})
         EXPECT_FALSE(Control(id)->whatsThis().isEmpty()) << id;
 
-    for (const auto& [type, shown] : std::vector<std::pair<int, const char*>> {
-             {1, "ftp://"}, {3, "http://"}, {2, "ungültig!"}}) {
+    for (const auto& [type, shown] :
+         std::vector<std::pair<int, const char*>> {{1, "ftp://"}, {3, "http://"}, {2, "ungültig!"}}) {
         m_app.m_settings.SetUploadServiceType(type);
         window.FillControls();
         EXPECT_EQ(Field(1057), QString::fromUtf8(shown));
     }
+}
+
+TEST_F(MainWindowTest, ProgramIconAndWindowMenuEntryOpenTheInformationDialog)
+{
+    Window().Start();
+    AnswerBoxes(QMessageBox::Ok);
+    QTest::mouseClick(Control(57664), Qt::LeftButton);
+    Window().OnCommand(CRedirectMainDlg::kCmdAbout);
+    EXPECT_EQ(m_questions, QStringList({QStringLiteral("Info über Tarnwick"), QStringLiteral("Info über Tarnwick")}));
 }
 
 TEST_F(MainWindowTest, LabelsAndFieldsFollowTheCycle)
@@ -302,6 +317,20 @@ TEST_F(MainWindowTest, WithoutNotificationAreaAPendingStartKeepsRunning)
     EXPECT_EQ(Label(57665), QStringLiteral("B&eenden"));
 
     m_area->SetAvailable(true); // the panel starts after the program
+    EXPECT_TRUE(m_area->IsShown());
+    EXPECT_EQ(Label(57665), QStringLiteral("V&erstecken"));
+}
+
+TEST_F(MainWindowTest, IconRemovedBeforeTheNotificationAreaAppearsStaysAway)
+{
+    Window(false).Start();
+    AnswerBoxes(QMessageBox::Ok);
+    ASSERT_TRUE(PumpUntil([&] { return m_questions.size() == 1; }));
+    Window().Tray().MenuAction(CSystemTray::kCmdRemoveIcon)->trigger();
+    m_area->SetAvailable(true);
+    EXPECT_FALSE(m_area->IsShown());
+    EXPECT_EQ(Label(57665), QStringLiteral("B&eenden"));
+    QTest::mouseClick(Control<QCheckBox>(1020), Qt::LeftButton);
     EXPECT_TRUE(m_area->IsShown());
     EXPECT_EQ(Label(57665), QStringLiteral("V&erstecken"));
 }
