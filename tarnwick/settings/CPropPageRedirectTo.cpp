@@ -21,6 +21,7 @@ CPropPageRedirectTo::CPropPageRedirectTo(QWidget* parent)
     MakeDigitsOnly(m_ui->idc_1028);
     m_ui->idc_1029->SetBuddy(m_ui->idc_1028);
     m_ui->idc_1031->installEventFilter(this);
+    m_ui->idc_1033->setCurrentIndex(-1); // an unknown protocol shows none until one is chosen
     ApplyPageWhatsThis(RedirectToPageWhatsThis());
 
     // A user's choice only: filling the list is no change.

@@ -209,6 +209,12 @@ TEST_F(SettingsSheetTest, AddressWithoutPageNameKeepsTheSheetOnItsTab)
 
 TEST_F(SettingsSheetTest, ProtocolChoiceSetsThePortAndTheAddressShowsIt)
 {
+    CRedirectSettings unknown = WithLocalServer(8080);
+    unknown.SetLocalServiceType(2);
+    Open(CPropSheetRedirectProperties::kRedirectTo, unknown);
+    EXPECT_EQ(Control<QComboBox>(2, 1033)->currentIndex(), -1);
+    EXPECT_EQ(Field(2, 1030)->text(), QString()); // no address for an unknown protocol
+
     Open(CPropSheetRedirectProperties::kRedirectTo, WithLocalServer(8080));
     EXPECT_EQ(Field(2, 1030)->text(), QStringLiteral("http://127.0.0.1:8080/"));
     auto* protocol = Control<QComboBox>(2, 1033);
@@ -293,6 +299,16 @@ TEST_F(SettingsSheetTest, PasswordConfirmationAcrossLeavingAndReturning)
     EXPECT_EQ(Field(3, 1051)->text(), QStringLiteral("geheim"));
     EXPECT_TRUE(PressOk());
     EXPECT_EQ(m_sheet->Settings().GetPassword(), "geheim");
+
+    // Leaving the confirmation field checks at once.
+    m_boxes.clear();
+    Open(CPropSheetRedirectProperties::kUpload, settings);
+    m_sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_sheet.get()));
+    Field(3, 1007)->setText(QStringLiteral("anders"));
+    Field(3, 1051)->setFocus(Qt::TabFocusReason);
+    Field(3, 1006)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(m_boxes.size(), 1);
 }
 
 TEST_F(SettingsSheetTest, UploadProtocolAndTemplateDialog)
