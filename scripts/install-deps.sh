@@ -6,13 +6,13 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6
-    libcurl4-openssl-dev libarchive-dev
+    libcurl4-openssl-dev libarchive-dev libssl-dev
     libgtest-dev libgmock-dev googletest
     qt6-translations-l10n qt6-svg-dev
     libnm-dev
     nginx-light python3 python3-pyftpdlib python3-openssl curl
     xvfb xauth trayer xdotool x11-apps imagemagick
-    dbus python3-dbusmock
+    dbus dbus-daemon python3-dbusmock python3-gi
     lintian desktop-file-utils appstream
     strace
 )

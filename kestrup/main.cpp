@@ -1,0 +1,68 @@
+#include "kestrup/CKestrupApp.h"
+#include "kestrup/CKestrupDlg.h"
+#include "kestrup/KestrupArguments.h"
+#include "kestrup/KestrupTexts.h"
+#include "kestrup/ProgramShutdown.h"
+#include "platform/system/ProgramDirectory.h"
+#include "tarnwick/resources/ServiceHost.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// Whether a window can be shown: a display, or a platform chosen explicitly.
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+void LoadGermanQtTexts(QApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kestrup::CKestrupApp kestrupApp;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    kestrupApp.Init(kestrup::JoinArguments(args), platform::ProgramDirectory(), tarnwick::resources::ServiceHost());
+
+    if (kestrupApp.QuitOnly()) {
+        // No window; a message only when the program cannot be ended. Without
+        // a display (a server with a headless Tarnwick) it goes to standard error.
+        std::unique_ptr<QApplication> app;
+        const bool ended = kestrup::QuitProgram(kestrupApp.m_strProgram, [&](const std::string& message) {
+            if (!HasDisplay()) {
+                std::fprintf(stderr, "%s: %s\n", kestrup::kAppName, message.c_str());
+                return;
+            }
+            if (!app) {
+                app = std::make_unique<QApplication>(argc, argv);
+                LoadGermanQtTexts(*app);
+            }
+            QMessageBox::critical(nullptr, QString::fromUtf8(kestrup::kAppName), kestrup::DisplayText(message));
+        });
+        return ended ? 0 : 1;
+    }
+
+    QApplication app(argc, argv);
+    LoadGermanQtTexts(app);
+    kestrup::CKestrupDlg dialog(kestrupApp);
+    return dialog.exec() == QDialog::Accepted ? 0 : 1;
+}

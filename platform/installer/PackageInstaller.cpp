@@ -1,0 +1,275 @@
+#include "platform/installer/PackageInstaller.h"
+
+#include "platform/installer/PackageOwnership.h"
+#include "platform/installer/Sha256.h"
+#include "platform/internet/HttpRequest.h"
+#include "platform/internet/InternetConnection.h"
+#include "platform/internet/InternetConstants.h"
+#include "platform/internet/InternetSession.h"
+#include "platform/url/InternetUrl.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform::installer {
+
+namespace {
+
+InstallResult Failed(InstallFailure failure, std::string text)
+{
+    uint32_t code = ERROR_INSTALL_FAILURE;
+    if (failure == InstallFailure::NotFound)
+        code = ERROR_FILE_NOT_FOUND;
+    else if (failure == InstallFailure::NoPermission || failure == InstallFailure::OwnedByPackageManager)
+        code = ERROR_ACCESS_DENIED;
+    else if (failure == InstallFailure::Cancelled)
+        code = ERROR_INSTALL_USEREXIT;
+    return {code, failure, std::move(text)};
+}
+
+InstallResult Cancelled()
+{
+    return Failed(InstallFailure::Cancelled, "Die Installation wurde abgebrochen.");
+}
+
+bool IsPermissionError(int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS;
+}
+
+// A folder of its own inside prefix; removed with everything in it when the
+// object goes, whatever happened.
+class PrivateFolder
+{
+public:
+    bool Create(const std::string& prefix, const char* kind, int& error)
+    {
+        std::string pattern = prefix + "/." + kind + "-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (!::mkdtemp(buffer.data())) {
+            error = errno;
+            return false;
+        }
+        m_path = buffer.data();
+        return true;
+    }
+    ~PrivateFolder()
+    {
+        if (!m_path.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_path, ignored);
+        }
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+PackageInstaller::PackageInstaller(InstallOptions options)
+    : m_options(std::move(options))
+{
+    if (!m_options.ownedByPackageManager)
+        m_options.ownedByPackageManager = IsPrefixOwnedByPackageManager;
+}
+
+void PackageInstaller::Cancel()
+{
+    m_cancel = true;
+    std::lock_guard lock(m_sessionMutex);
+    if (m_session)
+        m_session->Close();
+}
+
+InstallResult PackageInstaller::CheckPrefix(std::string& prefix)
+{
+    char resolved[PATH_MAX];
+    if (m_options.prefix.empty() || !::realpath(m_options.prefix.c_str(), resolved))
+        return Failed(InstallFailure::WriteFailed, "Der Installationsordner " + m_options.prefix + " fehlt.");
+    prefix = resolved;
+    if (m_options.ownedByPackageManager(prefix))
+        return Failed(InstallFailure::OwnedByPackageManager,
+                      "Die Installation in " + prefix
+                          + " gehört zur Paketverwaltung des Systems und wird nur über sie aktualisiert.");
+    return {};
+}
+
+InstallResult PackageInstaller::Install(const std::string& package, const std::string&, InstallObserver* observer)
+{
+    std::string prefix;
+    if (auto checked = CheckPrefix(prefix); checked.code != ERROR_SUCCESS)
+        return checked;
+    if (m_cancel)
+        return Cancelled();
+
+    PrivateFolder staging;
+    int error = 0;
+    if (!staging.Create(prefix, "kestrup-staging", error))
+        return Failed(IsPermissionError(error) ? InstallFailure::NoPermission : InstallFailure::WriteFailed,
+                      "Im Installationsordner " + prefix + " kann nicht geschrieben werden: " + std::strerror(error));
+
+    std::string file = package;
+    if (package.find("://") != std::string::npos) {
+        file = staging.Path() + "/package";
+        if (observer)
+            observer->OnStage(InstallStage::Downloading);
+        if (auto downloaded = Download(package, file, observer); downloaded.code != ERROR_SUCCESS)
+            return downloaded;
+    } else {
+        struct stat info
+        {
+        };
+        if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            return Failed(InstallFailure::NotFound, "Die Setupdatei " + file + " wurde nicht gefunden.");
+    }
+    if (m_cancel)
+        return Cancelled();
+
+    if (!m_options.expectedSha256.empty()) {
+        if (observer)
+            observer->OnStage(InstallStage::Verifying);
+        const std::string digest = Sha256OfFile(file);
+        if (digest.empty())
+            return Failed(InstallFailure::NotFound, "Die Setupdatei " + file + " kann nicht gelesen werden.");
+        if (!Sha256Matches(m_options.expectedSha256, digest))
+            return Failed(InstallFailure::ChecksumMismatch,
+                          "Die Prüfsumme der Setupdatei stimmt nicht mit der Versionsinformation überein.");
+    }
+
+    if (observer)
+        observer->OnStage(InstallStage::Extracting);
+    PackagePlan plan;
+    if (auto scanned = ScanPackage(file, m_options.limits, plan, m_cancel); scanned.code != ERROR_SUCCESS)
+        return scanned;
+    const std::string tree = staging.Path() + "/tree";
+    if (::mkdir(tree.c_str(), 0755) != 0)
+        return Failed(InstallFailure::WriteFailed, "Der Ordner " + tree + " kann nicht angelegt werden.");
+    if (auto extracted = ExtractPackage(file, plan, tree, m_cancel); extracted.code != ERROR_SUCCESS)
+        return extracted;
+    if (auto checked = CheckTargets(plan, prefix); checked.code != ERROR_SUCCESS)
+        return checked;
+    // The last point at which a cancel is honoured: the swap runs to its end.
+    if (m_cancel)
+        return Cancelled();
+
+    if (observer)
+        observer->OnStage(InstallStage::Installing);
+    PrivateFolder backup;
+    if (!backup.Create(prefix, "kestrup-backup", error))
+        return Failed(IsPermissionError(error) ? InstallFailure::NoPermission : InstallFailure::WriteFailed,
+                      "Im Installationsordner " + prefix + " kann nicht geschrieben werden: " + std::strerror(error));
+    return SwapIntoPlace(plan, tree, prefix, backup.Path(), m_options.beforeMove);
+}
+
+InstallResult PackageInstaller::Download(const std::string& address, const std::string& file, InstallObserver* observer)
+{
+    InternetUrl url;
+    if (!ParseInternetUrl(address, url)
+        || (url.serviceType != INTERNET_SERVICE_HTTP && url.serviceType != AFX_INET_SERVICE_HTTPS))
+        return Failed(InstallFailure::NotFound, "Die Adresse der Setupdatei ist ungültig: " + address);
+
+    InternetSession session(m_options.agent, 1, INTERNET_FLAG_DONT_CACHE);
+    session.SetTimeouts(m_options.connectTimeout, m_options.idleTimeout);
+    if (observer) {
+        session.SetStatusCallback(
+            [observer](uintptr_t, uint32_t code, const char* info) { observer->OnInternetStatus(code, info); });
+    }
+    {
+        std::lock_guard lock(m_sessionMutex);
+        m_session = &session;
+        if (m_cancel)
+            session.Close();
+    }
+    struct Unregister
+    {
+        PackageInstaller& self;
+        ~Unregister()
+        {
+            std::lock_guard lock(self.m_sessionMutex);
+            self.m_session = nullptr;
+        }
+    } unregister {*this};
+
+    const auto failure = [this](const InternetError& error) {
+        return m_cancel ? Cancelled()
+                        : Failed(InstallFailure::Download, "Die Setupdatei konnte nicht geladen werden: " + error.text);
+    };
+    InternetError error;
+    auto connection = session.GetHttpConnection(url.server, url.port, url.user, url.password, error);
+    if (!connection)
+        return failure(error);
+    uint32_t flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    if (url.serviceType == AFX_INET_SERVICE_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+    auto request = connection->OpenRequest("GET", url.object, {}, 1, flags, error);
+    if (!request || !request->Send({}, {}, error))
+        return failure(error);
+    const uint32_t status = request->StatusCode();
+    if (status == 404 || status == 410)
+        return Failed(InstallFailure::NotFound,
+                      "Die Setupdatei liegt nicht auf dem Server (" + std::to_string(status) + ").");
+    if (status != 200)
+        return Failed(InstallFailure::Download, "Server gab Fehler-Code: " + std::to_string(status) + " zurück!");
+    uint64_t total = 0;
+    if (std::string length; request->QueryHeader("Content-Length", length))
+        total = std::strtoull(length.c_str(), nullptr, 10);
+    if (total > m_options.maxPackageBytes)
+        return Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
+
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Failed(InstallFailure::WriteFailed,
+                      "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
+    std::vector<char> buffer(64 * 1024);
+    uint64_t received = 0;
+    InstallResult result;
+    for (;;) {
+        std::size_t count = 0;
+        if (!request->Read(buffer.data(), buffer.size(), count, error)) {
+            result = failure(error);
+            break;
+        }
+        if (count == 0)
+            break;
+        received += count;
+        if (received > m_options.maxPackageBytes) {
+            result = Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
+            break;
+        }
+        const char* data = buffer.data();
+        std::size_t left = count;
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                result = Failed(InstallFailure::WriteFailed,
+                                "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
+                break;
+            }
+            data += written;
+            left -= static_cast<std::size_t>(written);
+        }
+        if (result.code != ERROR_SUCCESS)
+            break;
+        if (observer)
+            observer->OnDownloadProgress(received, total);
+    }
+    if (::close(fd) != 0 && result.code == ERROR_SUCCESS)
+        result = Failed(InstallFailure::WriteFailed, "Die Setupdatei kann nicht gespeichert werden.");
+    if (result.code == ERROR_SUCCESS && m_cancel)
+        result = Cancelled();
+    return result;
+}
+
+} // namespace platform::installer

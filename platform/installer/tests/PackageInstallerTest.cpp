@@ -1,0 +1,310 @@
+#include "platform/installer/PackageInstaller.h"
+#include "platform/installer/PackageEntry.h"
+#include "platform/installer/PackageOwnership.h"
+#include "platform/installer/Sha256.h"
+#include "platform/installer/tests/PackageBuilder.h"
+
+#include "testing/FreeTcpPort.h"
+#include "testing/NginxServer.h"
+#include "testing/TcpPeer.h"
+#include "testing/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace platform::installer;
+using namespace platform::installer::testing;
+using Kind = PackageItem::Kind;
+namespace fs = std::filesystem;
+
+namespace {
+
+// An installed tree as `cmake --install` leaves it, and packages beside it.
+class PackageInstallerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(Prefix() + "/bin");
+        fs::create_directories(Prefix() + "/lib");
+        velt::testing::WriteTextFile(Prefix() + "/bin/tarnwick", "old tarnwick");
+        velt::testing::WriteTextFile(Prefix() + "/bin/kestrup", "old kestrup");
+        velt::testing::WriteTextFile(Prefix() + "/lib/libveltplatform.so", "old library");
+        fs::create_symlink("tarnwick", Prefix() + "/bin/tw");
+        m_before = SnapshotTree(Prefix());
+    }
+
+    std::string Prefix() const { return (m_dir.path() / "prefix").string(); }
+    std::string Package(const std::string& name = "TWSetup.msi") const { return m_dir.file(name); }
+
+    InstallOptions Options() const
+    {
+        InstallOptions options;
+        options.prefix = Prefix();
+        options.ownedByPackageManager = [](const std::string&) { return false; };
+        return options;
+    }
+
+    InstallResult Install(const std::string& package, InstallOptions options)
+    {
+        return PackageInstaller(std::move(options)).Install(package, "REINSTALL=ALL REINSTALLMODE=vomus", nullptr);
+    }
+
+    // The installed tree is as it was and nothing of the installer is left.
+    void ExpectUnchanged() const { EXPECT_EQ(SnapshotTree(Prefix()), m_before); }
+
+    static std::vector<PackageItem> NewTree(const std::string& top)
+    {
+        return {{top + "bin/tarnwick", Kind::File, "new tarnwick", 0755},
+                {top + "bin/kestrup", Kind::File, "new kestrup", 0755},
+                {top + "share/tarnwick/neu.txt", Kind::File, "neu"},
+                {top + "lib/libextra.so", Kind::Symlink, "libveltplatform.so"}};
+    }
+
+    void ExpectNewTree() const
+    {
+        EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/bin/tarnwick"), "new tarnwick");
+        EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/bin/kestrup"), "new kestrup");
+        EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/share/tarnwick/neu.txt"), "neu");
+        EXPECT_EQ(fs::read_symlink(Prefix() + "/lib/libextra.so"), "libveltplatform.so");
+        EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/lib/libveltplatform.so"), "old library");
+        EXPECT_EQ(fs::status(Prefix() + "/bin/kestrup").permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+        for (const auto& entry : fs::directory_iterator(Prefix()))
+            EXPECT_EQ(entry.path().filename().string().rfind(".kestrup", 0), std::string::npos) << entry.path();
+    }
+
+    // Runs an installation in a child process (for limits and users that
+    // must not touch the test process); the child's result code.
+    int InstallInChild(const std::string& package, const std::function<void()>& prepare)
+    {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            prepare();
+            _exit(static_cast<int>(Install(package, Options()).code & 0xFF));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    velt::testing::TempDir m_dir;
+    std::map<std::string, std::string> m_before;
+};
+
+TEST_F(PackageInstallerTest, InstallsPackagesWithAndWithoutTopFolder)
+{
+    // CPack's top folder, none, and one made by "tar -C dir ." with its "./" entry.
+    for (const std::string top : {"tarnwick-1.4.45-Linux/", "", "./tarnwick-1.4.45-Linux/"}) {
+        SCOPED_TRACE(top);
+        std::vector<PackageItem> items = NewTree(top);
+        if (!top.empty())
+            items.insert(items.begin(), {top, Kind::Directory, "", 0755});
+        if (top.rfind("./", 0) == 0)
+            items.insert(items.begin(), {"./", Kind::Directory, "", 0755});
+        WritePackage(Package(), items);
+        const InstallResult result = Install(Package(), Options());
+        EXPECT_EQ(result.code, ERROR_SUCCESS) << result.text;
+        ExpectNewTree();
+    }
+}
+
+TEST_F(PackageInstallerTest, ChecksumDecidesBeforeAnythingIsUnpacked)
+{
+    WritePackage(Package(), NewTree(""));
+    InstallOptions options = Options();
+    options.expectedSha256 = std::string(64, 'a');
+    InstallResult result = Install(Package(), options);
+    EXPECT_EQ(result.code, ERROR_INSTALL_FAILURE);
+    EXPECT_EQ(result.failure, InstallFailure::ChecksumMismatch);
+    ExpectUnchanged();
+
+    options.expectedSha256 = Sha256OfFile(Package());
+    result = Install(Package(), options);
+    EXPECT_EQ(result.code, ERROR_SUCCESS) << result.text;
+    ExpectNewTree();
+}
+
+struct Refused
+{
+    const char* name;
+    std::vector<PackageItem> items;
+    InstallFailure failure;
+};
+
+TEST_F(PackageInstallerTest, RefusedPackagesChangeNothing)
+{
+    const std::vector<Refused> cases = {
+        {"absolute path",
+         {{"bin/tarnwick", Kind::File, "x"}, {"/tmp/evil", Kind::File, "x"}},
+         InstallFailure::UnsafeEntry},
+        {"dot-dot",
+         {{"bin/tarnwick", Kind::File, "x"}, {"bin/../../evil", Kind::File, "x"}},
+         InstallFailure::UnsafeEntry},
+        {"device",
+         {{"bin/tarnwick", Kind::File, "x"}, {"bin/null", Kind::CharDevice, ""}},
+         InstallFailure::UnsafeEntry},
+        {"fifo", {{"bin/tarnwick", Kind::File, "x"}, {"bin/pipe", Kind::Fifo, ""}}, InstallFailure::UnsafeEntry},
+        {"hard link",
+         {{"bin/tarnwick", Kind::File, "x"}, {"bin/hard", Kind::HardLink, "bin/tarnwick"}},
+         InstallFailure::UnsafeEntry},
+        {"link out",
+         {{"bin/tarnwick", Kind::File, "x"}, {"lib/out", Kind::Symlink, "../../.."}},
+         InstallFailure::UnsafeEntry},
+        {"absolute link",
+         {{"bin/tarnwick", Kind::File, "x"}, {"lib/passwd", Kind::Symlink, "/etc/passwd"}},
+         InstallFailure::UnsafeEntry},
+        {"setuid", {{"bin/tarnwick", Kind::File, "x", 04755}}, InstallFailure::UnsafeEntry},
+        {"setgid", {{"bin/tarnwick", Kind::File, "x", 02755}}, InstallFailure::UnsafeEntry},
+        {"file below link",
+         {{"lib/up", Kind::Symlink, "."}, {"lib/up/x", Kind::File, "x"}},
+         InstallFailure::UnsafeEntry},
+        {"twice", {{"bin/tarnwick", Kind::File, "x"}, {"bin/tarnwick", Kind::File, "y"}}, InstallFailure::UnsafeEntry},
+        {"too large", {{"bin/tarnwick", Kind::File, std::string(5000, 'x')}}, InstallFailure::TooLarge},
+        {"empty", {}, InstallFailure::BadPackage},
+        {"folder over file", {{"bin/kestrup/x", Kind::File, "x"}}, InstallFailure::BadPackage},
+        {"file over folder", {{"bin", Kind::File, "x"}}, InstallFailure::BadPackage},
+    };
+    InstallOptions options = Options();
+    options.limits.maxUnpackedBytes = 4096;
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.name);
+        WritePackage(Package(), refused.items);
+        const InstallResult result = Install(Package(), options);
+        EXPECT_EQ(result.code, ERROR_INSTALL_FAILURE);
+        EXPECT_EQ(result.failure, refused.failure) << result.text;
+        EXPECT_FALSE(result.text.empty());
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(PackageInstallerTest, DamagedOrForeignFilesAreRefused)
+{
+    WritePackage(Package("good.tgz"), NewTree(""));
+    const std::string good = velt::testing::ReadTextFile(Package("good.tgz"));
+    std::string random(4096, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"truncated gzip", good.substr(0, good.size() / 2)},
+        {"zip", std::string("PK\x03\x04", 4) + std::string(200, '\0')},
+        {"random bytes", random},
+        {"text", "version=1.4.45\n"},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        velt::testing::WriteTextFile(Package(), bytes);
+        const InstallResult result = Install(Package(), Options());
+        EXPECT_EQ(result.code, ERROR_INSTALL_FAILURE);
+        EXPECT_EQ(result.failure, InstallFailure::BadPackage) << result.text;
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(PackageInstallerTest, FailedMoveRollsBackEverything)
+{
+    WritePackage(Package(), NewTree(""));
+    for (size_t failAt : {0, 1, 3}) {
+        InstallOptions options = Options();
+        options.beforeMove = [failAt](size_t move) { return move != failAt; };
+        const InstallResult result = Install(Package(), options);
+        EXPECT_EQ(result.code, ERROR_INSTALL_FAILURE) << failAt;
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(PackageInstallerTest, MissingPackageAndOwnedInstallation)
+{
+    EXPECT_EQ(Install(Package("fehlt.msi"), Options()).code, ERROR_FILE_NOT_FOUND);
+    InstallOptions options = Options();
+    options.ownedByPackageManager = [this](const std::string& prefix) { return prefix == fs::canonical(Prefix()); };
+    const InstallResult owned = Install(Package("fehlt.msi"), options);
+    EXPECT_EQ(owned.code, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(owned.failure, InstallFailure::OwnedByPackageManager);
+    ExpectUnchanged();
+
+    // The real package manager's answer, for one of its own files and one of ours.
+    EXPECT_TRUE(IsOwnedByPackageManager("/usr/bin/dpkg"));
+    EXPECT_FALSE(IsOwnedByPackageManager(Prefix() + "/bin/kestrup"));
+    EXPECT_FALSE(IsPrefixOwnedByPackageManager(Prefix()));
+}
+
+TEST_F(PackageInstallerTest, PrefixWithoutWritePermission)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    WritePackage(Package(), NewTree(""));
+    // Another user who may read the installation but not change it.
+    fs::permissions(m_dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(Package(), fs::perms::others_read, fs::perm_options::add);
+    const int code = InstallInChild(Package(), [] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            _exit(99);
+    });
+    EXPECT_EQ(code, static_cast<int>(ERROR_ACCESS_DENIED));
+    ExpectUnchanged();
+}
+
+TEST_F(PackageInstallerTest, DiskFullWhileUnpacking)
+{
+    WritePackage(Package(),
+                 {{"bin/tarnwick", Kind::File, "new tarnwick", 0755},
+                  {"share/tarnwick/big.bin", Kind::File, std::string(256 * 1024, 'b')}});
+    // A file size limit makes the write fail as a full disk does.
+    const int code = InstallInChild(Package(), [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit {64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    EXPECT_EQ(code, static_cast<int>(ERROR_INSTALL_FAILURE & 0xFF));
+    ExpectUnchanged();
+}
+
+TEST_F(PackageInstallerTest, DownloadsFromAddress)
+{
+    velt::testing::NginxServer nginx;
+    WritePackage((nginx.docRoot() / "TWSetup.msi").string(), NewTree(""));
+    EXPECT_EQ(Install(nginx.url("/Download/fehlt.msi"), Options()).code, ERROR_FILE_NOT_FOUND);
+    InstallOptions small = Options();
+    small.maxPackageBytes = 100;
+    EXPECT_EQ(Install(nginx.url("/TWSetup.msi"), small).failure, InstallFailure::TooLarge);
+    ExpectUnchanged();
+
+    const InstallResult result = Install(nginx.url("/TWSetup.msi"), Options());
+    EXPECT_EQ(result.code, ERROR_SUCCESS) << result.text;
+    ExpectNewTree();
+}
+
+TEST_F(PackageInstallerTest, SilentServerIsCancelledOrTimesOut)
+{
+    velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
+    PackageInstaller installer(Options());
+    std::thread canceller([&] {
+        silent.waitForConnections(1, std::chrono::seconds(10));
+        installer.Cancel();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(installer.Install(silent.url("/TWSetup.msi"), {}, nullptr).code, ERROR_INSTALL_USEREXIT);
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+
+    InstallOptions options = Options();
+    options.idleTimeout = std::chrono::milliseconds(1000);
+    EXPECT_EQ(Install(silent.url("/TWSetup.msi"), options).failure, InstallFailure::Download);
+    ExpectUnchanged();
+}
+
+TEST(PackageEntryTest, SingleInstallFolderIsNotATopFolder)
+{
+    EXPECT_EQ(CommonTopFolder({{"t"}, {"t", "bin", "x"}}), "t");
+    EXPECT_EQ(CommonTopFolder({{"bin", "tarnwick"}, {"bin", "kestrup"}}), std::nullopt);
+}
+
+} // namespace
