@@ -1,6 +1,7 @@
 #include "tarnwick/settings/CPropSheetRedirectProperties.h"
 
 #include "tarnwick/settings/CPropPageAllgemein.h"
+#include "tarnwick/settings/CPropPageAutoDial.h"
 #include "tarnwick/settings/CPropPageBackupValues.h"
 #include "tarnwick/settings/CPropPageRedirectFrom.h"
 #include "tarnwick/settings/CPropPageRedirectTo.h"
@@ -21,6 +22,7 @@ CPropSheetRedirectProperties::CPropSheetRedirectProperties(const QString& title,
     : QDialog(parent)
     , m_environment(std::move(environment))
     , m_general(new CPropPageAllgemein)
+    , m_autoDial(new CPropPageAutoDial)
     , m_redirectFrom(new CPropPageRedirectFrom)
     , m_redirectTo(new CPropPageRedirectTo)
     , m_upload(new CPropPageUpload)
@@ -35,7 +37,7 @@ CPropSheetRedirectProperties::CPropSheetRedirectProperties(const QString& title,
     // The title bar's question mark, where the window manager offers one.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
 
-    m_pages = {m_general, m_redirectFrom, m_redirectTo, m_upload, m_backup};
+    m_pages = {m_general, m_redirectFrom, m_redirectTo, m_upload, m_backup, m_autoDial};
     m_tabs->setObjectName(QStringLiteral("tabs"));
     for (CSettingsPage* page : m_pages) {
         page->SetSheet(this);

@@ -14,6 +14,7 @@ class QTabWidget;
 namespace tarnwick {
 
 class CPropPageAllgemein;
+class CPropPageAutoDial;
 class CPropPageBackupValues;
 class CPropPageRedirectFrom;
 class CPropPageRedirectTo;
@@ -29,8 +30,8 @@ class CPropSheetRedirectProperties : public QDialog
     Q_OBJECT
 
 public:
-    // Tab indexes: 0 general, 1 redirect-from, 2 redirect-to, 3 upload, 4 backup.
-    enum Page { kGeneral = 0, kRedirectFrom, kRedirectTo, kUpload, kBackup };
+    // Tab indexes: 0 general, 1 redirect-from, 2 redirect-to, 3 upload, 4 backup, 5 auto-dial.
+    enum Page { kGeneral = 0, kRedirectFrom, kRedirectTo, kUpload, kBackup, kAutoDial };
 
     CPropSheetRedirectProperties(const QString& title, QWidget* parent, int startPage, SheetEnvironment environment);
     ~CPropSheetRedirectProperties() override;
@@ -63,6 +64,7 @@ private:
     SheetEnvironment m_environment;
     CRedirectSettings m_settings;
     CPropPageAllgemein* m_general = nullptr;
+    CPropPageAutoDial* m_autoDial = nullptr;
     CPropPageRedirectFrom* m_redirectFrom = nullptr;
     CPropPageRedirectTo* m_redirectTo = nullptr;
     CPropPageUpload* m_upload = nullptr;

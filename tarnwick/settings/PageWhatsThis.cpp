@@ -67,6 +67,19 @@ constexpr WhatsThisEntry kBackup[] = {
     {1060, "Startet das Online-Update. Die Einstellungen dieses Fensters werden dabei verworfen."},
 };
 
+constexpr WhatsThisEntry kAutoDial[] = {
+    {1065, "Die Url der Umleitwebseite. Ist ihr Server nicht erreichbar, wird vor dem Durchlauf angewählt."},
+    {1061,
+     "Ist das Feld angekreuzt, baut Tarnwick die Internetverbindung selbst auf, wenn der Server zu Beginn eines "
+     "Durchlaufs nicht erreichbar ist."},
+    {1063,
+     "Die Verbindung, die angewählt wird. Beim ersten Eintrag wählt Tarnwick nicht selbst, die Verbindung bleibt "
+     "dem System überlassen."},
+    {1006, "Der Benutzername für die Anwahl, falls die Verbindung ihn nicht selbst enthält."},
+    {1007, "Das Passwort für die Anwahl. Es wird verschlüsselt gespeichert."},
+    {1062, "Wählt die Verbindung an und prüft, ob danach der Server der Url erreichbar ist."},
+};
+
 } // namespace
 
 WhatsThisTable GeneralPageWhatsThis()
@@ -92,6 +105,11 @@ WhatsThisTable UploadPageWhatsThis()
 WhatsThisTable BackupPageWhatsThis()
 {
     return kBackup;
+}
+
+WhatsThisTable AutoDialPageWhatsThis()
+{
+    return kAutoDial;
 }
 
 } // namespace tarnwick

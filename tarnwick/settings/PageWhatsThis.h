@@ -10,5 +10,6 @@ WhatsThisTable RedirectFromPageWhatsThis();
 WhatsThisTable RedirectToPageWhatsThis();
 WhatsThisTable UploadPageWhatsThis();
 WhatsThisTable BackupPageWhatsThis();
+WhatsThisTable AutoDialPageWhatsThis();
 
 } // namespace tarnwick

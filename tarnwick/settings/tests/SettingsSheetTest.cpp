@@ -97,14 +97,17 @@ CRedirectSettings WithLocalServer(uint16_t port)
 
 } // namespace
 
-TEST_F(SettingsSheetTest, FivePagesInTabOrderOpenedOnTheAskedTab)
+TEST_F(SettingsSheetTest, SixPagesInTabOrderOpenedOnTheAskedTab)
 {
     CPropSheetRedirectProperties& sheet = Open(CPropSheetRedirectProperties::kUpload);
     auto* tabs = sheet.findChild<QTabWidget*>(QStringLiteral("tabs"));
-    ASSERT_EQ(tabs->count(), 5);
-    const QStringList captions {QStringLiteral("Allgemein"), QStringLiteral("Umleitung von..."),
-                                QStringLiteral("Umleitung nach..."), QStringLiteral("Hochladen..."),
-                                QStringLiteral("Sicherung/Programmupdate...")};
+    ASSERT_EQ(tabs->count(), 6);
+    const QStringList captions {QStringLiteral("Allgemein"),
+                                QStringLiteral("Umleitung von..."),
+                                QStringLiteral("Umleitung nach..."),
+                                QStringLiteral("Hochladen..."),
+                                QStringLiteral("Sicherung/Programmupdate..."),
+                                QStringLiteral("Anwahl...")};
     for (int i = 0; i < tabs->count(); ++i)
         EXPECT_EQ(tabs->tabText(i), captions[i]);
     EXPECT_EQ(sheet.GetActiveIndex(), 3);
@@ -115,8 +118,9 @@ TEST_F(SettingsSheetTest, FivePagesInTabOrderOpenedOnTheAskedTab)
     EXPECT_EQ(sheet.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly).size(), 0);
     EXPECT_FALSE(Control(0, 1069)->whatsThis().isEmpty());
 
-    // The dial-up page is not offered yet: its index opens the first page.
-    EXPECT_EQ(Open(5).GetActiveIndex(), 0);
+    EXPECT_EQ(Open(CPropSheetRedirectProperties::kAutoDial).GetActiveIndex(), 5);
+    // An index the sheet does not offer opens the first page.
+    EXPECT_EQ(Open(6).GetActiveIndex(), 0);
 }
 
 TEST_F(SettingsSheetTest, OkOnlyAfterARealChangeAndUncheckingKeepsIt)
