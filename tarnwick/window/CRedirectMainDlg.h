@@ -59,7 +59,7 @@ public:
     // Who shows the settings sheet (must outlive the window); without one the
     // sheet's buttons do nothing.
     void SetSettingsSheetOpener(SettingsSheetOpener* opener) { m_sheetOpener = opener; }
-    // The settings sheet on a tab (0 general ... 4 backup): periodic
+    // The settings sheet on a tab (0 general ... 5 auto-dial): periodic
     // redirecting pauses while it is open; OK takes its copy into the live
     // record and saves it with the backup file.
     void OpenSettingsSheet(const QString& title, int page);

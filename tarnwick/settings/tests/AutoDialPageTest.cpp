@@ -115,6 +115,9 @@ TEST_F(AutoDialPageTest, OffDisablesEverythingAfterEachActivation)
     EXPECT_EQ(Control<QLabel>(1065)->text(), QString::fromStdString(Copy().GetRedirectUrl()));
     EXPECT_EQ(Control<QLineEdit>(1006)->text(), QStringLiteral("kunde"));
     EXPECT_EQ(Control<QLineEdit>(1007)->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(m_sheet->GetPage(kPage)->HelpTopic(), QStringLiteral("OptionsAutodial.htm"));
+    for (int id : {1065, 1061, 1063, 1006, 1007, 1062})
+        EXPECT_FALSE(Control(id)->whatsThis().isEmpty()) << id;
     for (int round = 0; round < 2; ++round) {
         EXPECT_FALSE(Control<QCheckBox>(1061)->isChecked());
         for (int id : {1063, 1006, 1007, 1062})

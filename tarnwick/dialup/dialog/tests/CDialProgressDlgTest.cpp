@@ -14,82 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <thread>
-
 using namespace tarnwick;
 using velt::testing::NetworkManagerMock;
 
 namespace {
-
-// A provider written into the test for the ends the stand-in cannot script.
-struct FakeProvider
-{
-    bool active = false;
-    RASDIALFUNC notifier = nullptr;
-    bool hungUp = false;
-} g_fake;
-
-uint32_t FakeEnumConnections(RASCONNA* connections, uint32_t* bytes, uint32_t* count)
-{
-    *count = g_fake.active ? 1 : 0;
-    if (*bytes < *count * RAS_SIZE_CONN) {
-        *bytes = *count * RAS_SIZE_CONN;
-        return 603;
-    }
-    if (g_fake.active) {
-        connections[0].hrasconn = 7;
-        std::strcpy(connections[0].szEntryName, "Provider");
-    }
-    return 0;
-}
-
-uint32_t FakeValidate(const char*, const char*)
-{
-    return 183;
-}
-
-uint32_t FakeEntryProperties(const char*, const char*, RASENTRYA* entry, uint32_t* size, uint8_t*, uint32_t*)
-{
-    if (!entry || *size < RAS_SIZE_ENTRY) {
-        *size = RAS_SIZE_ENTRY;
-        return 603;
-    }
-    std::memset(entry, 0, sizeof *entry);
-    entry->dwSize = RAS_SIZE_ENTRY;
-    std::strcpy(entry->szLocalPhoneNumber, "0800 1234");
-    return 0;
-}
-
-uint32_t FakeDial(void*, const char*, RASDIALPARAMSA*, uint32_t, void* notifier, HRASCONN* connection)
-{
-    g_fake.notifier = reinterpret_cast<RASDIALFUNC>(notifier);
-    *connection = reinterpret_cast<HRASCONN>(uintptr_t(9));
-    return 0;
-}
-
-uint32_t FakeStatus(HRASCONN, RASCONNSTATUSA*)
-{
-    return g_fake.hungUp ? 6 : 0;
-}
-
-uint32_t FakeHangUp(HRASCONN)
-{
-    g_fake.hungUp = true;
-    return 0;
-}
-
-RasFunctionTable FakeTable()
-{
-    RasFunctionTable table;
-    table.RasEnumConnectionsA = FakeEnumConnections;
-    table.RasValidateEntryNameA = FakeValidate;
-    table.RasGetEntryPropertiesA = FakeEntryProperties;
-    table.RasDialA = FakeDial;
-    table.RasGetConnectStatusA = FakeStatus;
-    table.RasHangUpA = FakeHangUp;
-    return table;
-}
 
 QString Text(QWidget& dialog, int id)
 {
@@ -138,90 +66,6 @@ private:
     std::function<void(CDialProgressDlg&)> m_onDialog;
     QTimer m_timer;
 };
-
-TEST(CDialProgressDlgTest, FormHasEveryControlWithItsText)
-{
-    const RasFunctionTable table = FakeTable();
-    CDialProgressDlg dialog(nullptr, table);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Verbindung wird aufgebaut..."));
-    EXPECT_EQ(Text(dialog, 1066), QStringLiteral("Status"));
-    EXPECT_EQ(Text(dialog, 1073), QStringLiteral("Name der Verbindung"));
-    EXPECT_EQ(Text(dialog, 1072), QString());
-    EXPECT_TRUE(dialog.findChild<QLineEdit*>(QStringLiteral("idc_1072"))->isReadOnly());
-    EXPECT_EQ(dialog.findChild<QPushButton*>(QStringLiteral("idc_2"))->text(), QStringLiteral("Abbrechen"));
-    EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("picture148"))->pixmap().isNull());
-    bool label = false;
-    for (auto* l : dialog.findChildren<QLabel*>())
-        label = label || l->text() == QStringLiteral("Rufnummer:");
-    EXPECT_TRUE(label);
-}
-
-TEST(CDialProgressDlgTest, EarlyEndsWithTheirDelays)
-{
-    struct Case
-    {
-        const char* name;
-        bool withDial;
-        bool active;
-        int result;
-        int minMs;
-        int maxMs;
-        const char* status; // seen while the dialog waited; null: never shown
-        bool holdsConnection;
-    };
-    const Case cases[] = {
-        {"no dial-up", false, false, kDialOk, 1000, 1800,
-         "RASAPI32.DLL konnte nicht geladen werden!\nAutomatische Anwahl einer DFÜ-Verbindung ist nicht möglich.",
-         false},
-        {"already connected", true, true, kDialOk, 500, 1200, "Die Verbindung besteht bereits.", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        g_fake = FakeProvider {};
-        g_fake.active = c.active;
-        RasFunctionTable table = FakeTable();
-        if (!c.withDial)
-            table.RasDialA = nullptr;
-        ModalWatcher watcher;
-        CDialProgressDlg dialog(nullptr, table);
-        dialog.SetRequest(DialRequest {"Provider", "", ""});
-        QElapsedTimer timer;
-        timer.start();
-        EXPECT_EQ(dialog.DoModal(), c.result);
-        EXPECT_GE(timer.elapsed(), c.minMs);
-        EXPECT_LT(timer.elapsed(), c.maxMs);
-        EXPECT_EQ(watcher.statusSeen, QString::fromUtf8(c.status));
-        EXPECT_TRUE(watcher.boxes.empty());
-        EXPECT_EQ(dialog.HangUp(), c.holdsConnection);
-    }
-}
-
-TEST(CDialProgressDlgTest, NotificationsAfterTheDialogIsGoneChangeNothing)
-{
-    g_fake = FakeProvider {};
-    const RasFunctionTable table = FakeTable();
-    std::shared_ptr<DialProgress> progress;
-    {
-        ModalWatcher watcher([](CDialProgressDlg& dialog) {
-            EXPECT_EQ(Text(dialog, 1072), QStringLiteral("0800 1234"));
-            EXPECT_EQ(Text(dialog, 1073), QStringLiteral("Provider"));
-            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("idc_2")), Qt::LeftButton);
-        });
-        CDialProgressDlg dialog(nullptr, table);
-        dialog.SetRequest(DialRequest {"Provider", "", ""});
-        EXPECT_EQ(dialog.DoModal(), kDialCancel);
-        EXPECT_FALSE(g_fake.hungUp) << "Abbrechen leaves the dial to the caller's hang-up";
-        progress = dialog.Progress();
-    }
-    // The provider goes on reporting, even a failure: no window, no message, no change of the result.
-    for (const auto& [state, error] : {std::pair {RASCS_Connected, 0u}, std::pair {RASCS_DeviceConnected, 678u}})
-        std::thread([state, error] { g_fake.notifier(WM_RASDIALEVENT, state, error); }).join();
-    QTest::qWait(100);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_EQ(progress->Result(), kDialCancel);
-    EXPECT_TRUE(progress->HangUp());
-    EXPECT_TRUE(g_fake.hungUp);
-}
 
 // Over the real provider and the NetworkManager stand-in.
 class DialDialogOverNetworkManager : public ::testing::Test
@@ -293,6 +137,72 @@ TEST_F(DialDialogOverNetworkManager, DialEndsByItsNotifications)
         dialog.HangUp();
         EXPECT_TRUE(m_nm.activeConnections().empty());
     }
+}
+
+TEST_F(DialDialogOverNetworkManager, EarlyEndsWithTheirDelays)
+{
+    struct Case
+    {
+        const char* name;
+        bool withProvider;
+        bool active;
+        int minMs;
+        int maxMs;
+        const char* status; // shown while the dialog waits
+        bool holdsConnection;
+    };
+    const Case cases[] = {
+        {"no dial-up", false, false, 1000, 1800,
+         "RASAPI32.DLL konnte nicht geladen werden!\nAutomatische Anwahl einer DFÜ-Verbindung ist nicht möglich.",
+         false},
+        {"already connected", true, true, 500, 1200, "Die Verbindung besteht bereits.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.active) {
+            // Brought up by another program, without a password.
+            NetworkManagerMock::DialScript script;
+            script.device = m_modem;
+            script.steps = {40, 70};
+            m_nm.setDialScript(m_profile, script);
+            m_nm.activate(m_profile);
+            QTest::qWait(300);
+            ASSERT_EQ(m_nm.activeConnections().size(), 1u);
+        }
+        const RasFunctionTable none;
+        ModalWatcher watcher;
+        CDialProgressDlg dialog(nullptr, c.withProvider ? g_rasFunctions : none);
+        dialog.SetRequest(DialRequest {"mobilfunk", "", ""}); // names compare without case
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(dialog.DoModal(), kDialOk);
+        EXPECT_GE(timer.elapsed(), c.minMs);
+        EXPECT_LT(timer.elapsed(), c.maxMs);
+        EXPECT_EQ(watcher.statusSeen, QString::fromUtf8(c.status));
+        EXPECT_TRUE(watcher.boxes.empty());
+        // The connection found is held for the caller's hang-up.
+        EXPECT_EQ(dialog.HangUp(), c.holdsConnection);
+        EXPECT_TRUE(m_nm.activeConnections().empty());
+    }
+}
+
+TEST_F(DialDialogOverNetworkManager, NotificationsAfterTheDialogIsGoneChangeNothing)
+{
+    Script("");
+    std::shared_ptr<DialProgress> progress;
+    {
+        ModalWatcher watcher([](CDialProgressDlg& dialog) { dialog.reject(); });
+        CDialProgressDlg dialog(nullptr);
+        dialog.SetRequest(DialRequest {"Mobilfunk", "kunde", "geheim"});
+        EXPECT_EQ(dialog.DoModal(), kDialCancel);
+        progress = dialog.Progress();
+    }
+    // The dial goes on to connected without a window: no message, the result stays.
+    QTest::qWait(800);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(progress->Result(), kDialCancel);
+    EXPECT_TRUE(progress->HangUp());
+    EXPECT_TRUE(m_nm.activeConnections().empty());
 }
 
 TEST_F(DialDialogOverNetworkManager, AbbrechenEndsAtOnceAndTheHangUpEndsTheConnection)
