@@ -23,6 +23,8 @@ QString WidgetText(const std::string& text)
 
 } // namespace
 
+bool CDialProgressDlg::s_dialling = false;
+
 CDialProgressDlg::CDialProgressDlg(QWidget* parent, const RasFunctionTable& table)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CDialProgressDlg>())
@@ -58,6 +60,18 @@ void CDialProgressDlg::SetSettings(const CRedirectSettings* settings)
 }
 
 int CDialProgressDlg::DoModal()
+{
+    // One dial at a time: the provider's notifications reach only one of
+    // them (a cycle's dial that comes while the settings test dials).
+    if (s_dialling)
+        return kDialCancel;
+    s_dialling = true;
+    const int result = RunDial();
+    s_dialling = false;
+    return result;
+}
+
+int CDialProgressDlg::RunDial()
 {
     m_progress->Start(m_request);
     if (!m_progress->Ended()) {

@@ -32,7 +32,8 @@ public:
     void SetRequest(const DialRequest& request) { m_request = request; }
 
     // Runs the dial: kDialOk or kDialCancel. The early ends that come at once
-    // (entry error, dial start error) end it before the window is shown.
+    // (entry error, dial start error) end it before the window is shown;
+    // while another dialog dials, Cancel at once.
     int DoModal();
     // Ends the dial's connection (also a dial still going on); false when
     // there is none. Callable after DoModal has returned.
@@ -52,7 +53,10 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    int RunDial();
     void OnFinished(int result);
+
+    static bool s_dialling; // user-interface thread only
 
     std::unique_ptr<Ui::CDialProgressDlg> m_ui;
     DialRequest m_request;
