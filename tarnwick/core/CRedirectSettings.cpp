@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -167,30 +165,14 @@ void CRedirectSettings::CopyFrom(const CRedirectSettings* source)
         *this = *source;
         return;
     }
-    m_ExtMessages = 0;
-    m_ClientIpByServer = 0;
-    m_AutoDialConnection.clear();
-    m_AutoDialUsername.clear();
-    m_AutoDialPW.clear();
-    m_AutoDial = 0;
-    m_AutoStart = 0;
-    m_WaitTimeInMin = 2;
-    m_UploadDir = "/";
-    m_UploadServer = "domain";
-    m_UploadServiceType = 1;
-    m_RedirectUrl = "http://domain/index.htm";
-    m_BackupFile = "values.bak";
-    m_UserName = "anonymous";
-    m_Password.clear();
-    m_UploadFile.clear();
-    m_LocalUrl.clear();
-    m_PhysicalWebDir.clear();
-    m_LocalStartPage.clear();
-    m_LocalServerName.clear();
-    m_LocalWebObject = "/";
-    m_LocalServiceType = 3;
-    m_LocalPort = 80;
-    m_UploadPort = 21;
+    for (const SettingsField& field : SettingsFields()) {
+        if (field.text)
+            this->*field.text = field.defaultText;
+        else if (field.number)
+            this->*field.number = field.defaultNumber;
+        else
+            this->*field.port = static_cast<uint16_t>(field.defaultNumber);
+    }
     m_Modified = 0;
 }
 

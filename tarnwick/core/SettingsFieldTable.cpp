@@ -40,13 +40,16 @@ struct Order
 struct SettingsFieldTableBuilder
 {
     template<auto Getter, auto Setter>
-    static constexpr SettingsField Text(std::string_view name, std::string S::*field, Order order, K kind = K::Text,
-                                        std::string_view salt = {}, Key key = Key::Product)
+    static constexpr SettingsField Text(std::string_view name, std::string S::*field, std::string_view defaultText,
+                                        Order order, K kind = K::Text, std::string_view salt = {},
+                                        Key key = Key::Product)
     {
         return {name,
                 kind,
                 key,
                 0,
+                0,
+                defaultText,
                 0,
                 order.registryLoad,
                 order.registrySave,
@@ -62,8 +65,8 @@ struct SettingsFieldTableBuilder
     }
 
     template<auto Getter, auto Setter, typename Field>
-    static constexpr SettingsField Number(std::string_view name, Field S::*field, Order order, K kind, int minimum,
-                                          int maximum)
+    static constexpr SettingsField Number(std::string_view name, Field S::*field, int defaultNumber, Order order,
+                                          K kind, int minimum, int maximum)
     {
         using Value = decltype((std::declval<const S&>().*Getter)());
         SettingsField result {name,
@@ -71,6 +74,8 @@ struct SettingsFieldTableBuilder
                               Key::Product,
                               minimum,
                               maximum,
+                              {},
+                              defaultNumber,
                               order.registryLoad,
                               order.registrySave,
                               order.backupLoad,
@@ -91,52 +96,64 @@ struct SettingsFieldTableBuilder
 
     static std::array<SettingsField, 24> Build()
     {
-        // In the registry save's order; each row gives the four positions.
+        // In the registry save's order; each row gives the default and the four positions.
         return {
-            Text<&S::GetLocalStartPage, &S::SetLocalStartPage>("LocalStartPage", &S::m_LocalStartPage, {1, 1, 1, 1}),
-            Text<&S::GetLocalWebObject, &S::SetLocalWebObject>("LocalWebObject", &S::m_LocalWebObject, {2, 2, 2, 2}),
-            Text<&S::GetPhysicalWebDir, &S::SetPhysicalWebDir>("PhysicalWebDir", &S::m_PhysicalWebDir, {3, 3, 3, 3}),
+            Text<&S::GetLocalStartPage, &S::SetLocalStartPage>("LocalStartPage", &S::m_LocalStartPage, "",
+                                                               {1, 1, 1, 1}),
+            Text<&S::GetLocalWebObject, &S::SetLocalWebObject>("LocalWebObject", &S::m_LocalWebObject, "/",
+                                                               {2, 2, 2, 2}),
+            Text<&S::GetPhysicalWebDir, &S::SetPhysicalWebDir>("PhysicalWebDir", &S::m_PhysicalWebDir, "",
+                                                               {3, 3, 3, 3}),
             // Written, never read back: a start waits for the address discovery.
-            Text<&S::GetLocalServerName, &S::SetLocalServerName>("LocalServerName", &S::m_LocalServerName,
+            Text<&S::GetLocalServerName, &S::SetLocalServerName>("LocalServerName", &S::m_LocalServerName, "",
                                                                  {0, 4, 0, 4}),
-            Text<&S::GetLocalUrl, &S::SetLocalUrl>("LocalUrl", &S::m_LocalUrl, {4, 5, 6, 5}),
-            Text<&S::GetUserName, &S::SetUserName>("UserName", &S::m_UserName, {5, 6, 19, 6}),
-            Text<&S::GetPassword, &S::SetPassword>("Password", &S::m_Password, {6, 7, 0, 0}, K::Password),
-            Text<&S::GetRedirectUrl, &S::SetRedirectUrl>("RedirectUrl", &S::m_RedirectUrl, {7, 8, 7, 7}),
-            Text<&S::GetUploadFile, &S::SetUploadFile>("UploadFile", &S::m_UploadFile, {17, 9, 8, 8}),
-            Text<&S::GetUploadServer, &S::SetUploadServer>("UploadServer", &S::m_UploadServer, {8, 10, 10, 9}),
-            Number<&S::GetUploadPort, &S::SetUploadPort>("UploadPort", &S::m_UploadPort, {14, 11, 14, 16}, K::Number, 0,
-                                                         65535),
-            Text<&S::GetUploadDir, &S::SetUploadDir>("UploadDir", &S::m_UploadDir, {9, 12, 11, 10}),
+            Text<&S::GetLocalUrl, &S::SetLocalUrl>("LocalUrl", &S::m_LocalUrl, "", {4, 5, 6, 5}),
+            Text<&S::GetUserName, &S::SetUserName>("UserName", &S::m_UserName, "anonymous", {5, 6, 19, 6}),
+            Text<&S::GetPassword, &S::SetPassword>("Password", &S::m_Password, "", {6, 7, 0, 0}, K::Password),
+            Text<&S::GetRedirectUrl, &S::SetRedirectUrl>("RedirectUrl", &S::m_RedirectUrl, "http://domain/index.htm",
+                                                         {7, 8, 7, 7}),
+            Text<&S::GetUploadFile, &S::SetUploadFile>("UploadFile", &S::m_UploadFile, "", {17, 9, 8, 8}),
+            Text<&S::GetUploadServer, &S::SetUploadServer>("UploadServer", &S::m_UploadServer, "domain",
+                                                           {8, 10, 10, 9}),
+            Number<&S::GetUploadPort, &S::SetUploadPort>("UploadPort", &S::m_UploadPort, 21, {14, 11, 14, 16},
+                                                         K::Number, 0, 65535),
+            Text<&S::GetUploadDir, &S::SetUploadDir>("UploadDir", &S::m_UploadDir, "/", {9, 12, 11, 10}),
             Text<&S::GetAutoDialConnection, &S::SetAutoDialConnection>("AutoDialConnection", &S::m_AutoDialConnection,
-                                                                       {10, 13, 12, 11}),
-            Text<&S::GetAutoDialUsername, &S::SetAutoDialUsername>("AutoDialUsername", &S::m_AutoDialUsername,
+                                                                       "", {10, 13, 12, 11}),
+            Text<&S::GetAutoDialUsername, &S::SetAutoDialUsername>("AutoDialUsername", &S::m_AutoDialUsername, "",
                                                                    {11, 14, 13, 12}),
-            Text<&S::GetAutoDialPW, &S::SetAutoDialPW>("AutoDialPW", &S::m_AutoDialPW, {12, 15, 0, 0}, K::Password,
+            Text<&S::GetAutoDialPW, &S::SetAutoDialPW>("AutoDialPW", &S::m_AutoDialPW, "", {12, 15, 0, 0}, K::Password,
                                                        kDialUpPasswordSalt),
-            Number<&S::GetLocalServiceType, &S::SetLocalServiceType>("LocalServiceType", &S::m_LocalServiceType,
+            Number<&S::GetLocalServiceType, &S::SetLocalServiceType>("LocalServiceType", &S::m_LocalServiceType, 3,
                                                                      {15, 16, 4, 13}, K::ServiceType, 1, 3),
-            Number<&S::GetLocalPort, &S::SetLocalPort>("LocalPort", &S::m_LocalPort, {16, 17, 5, 14}, K::Number, 0,
+            Number<&S::GetLocalPort, &S::SetLocalPort>("LocalPort", &S::m_LocalPort, 80, {16, 17, 5, 14}, K::Number, 0,
                                                        65535),
-            Number<&S::GetUploadServiceType, &S::SetUploadServiceType>("UploadServiceType", &S::m_UploadServiceType,
+            Number<&S::GetUploadServiceType, &S::SetUploadServiceType>("UploadServiceType", &S::m_UploadServiceType, 1,
                                                                        {13, 18, 9, 15}, K::ServiceType, 1, 3),
-            Number<&S::GetWaitTimeInMin, &S::SetWaitTimeInMin>("WaitTimeInMin", &S::m_WaitTimeInMin, {18, 19, 15, 17},
-                                                               K::Number, 1, 120),
-            Number<&S::GetAutoStart, &S::SetAutoStart>("AutoStart", &S::m_AutoStart, {19, 20, 16, 18}, K::Flag, 0, 1),
-            Number<&S::GetAutoDial, &S::SetAutoDial>("AutoDial", &S::m_AutoDial, {20, 21, 17, 19}, K::Flag, 0, 1),
-            Number<&S::GetClientIpByServer, &S::SetClientIpByServer>("ClientIpByServer", &S::m_ClientIpByServer,
+            Number<&S::GetWaitTimeInMin, &S::SetWaitTimeInMin>("WaitTimeInMin", &S::m_WaitTimeInMin, 2,
+                                                               {18, 19, 15, 17}, K::Number, 1, 120),
+            Number<&S::GetAutoStart, &S::SetAutoStart>("AutoStart", &S::m_AutoStart, 0, {19, 20, 16, 18}, K::Flag, 0,
+                                                       1),
+            Number<&S::GetAutoDial, &S::SetAutoDial>("AutoDial", &S::m_AutoDial, 0, {20, 21, 17, 19}, K::Flag, 0, 1),
+            Number<&S::GetClientIpByServer, &S::SetClientIpByServer>("ClientIpByServer", &S::m_ClientIpByServer, 0,
                                                                      {21, 22, 18, 20}, K::Flag, 0, 1),
-            Number<&S::GetExtMessages, &S::SetExtMessages>("ExtMessages", &S::m_ExtMessages, {22, 23, 0, 0}, K::Flag, 0,
-                                                           1),
-            Text<&S::GetBackupFile, &S::SetBackupFile>("BackupFile", &S::m_BackupFile, {23, 24, 0, 0}, K::Text, {},
-                                                       Key::Maker),
+            Number<&S::GetExtMessages, &S::SetExtMessages>("ExtMessages", &S::m_ExtMessages, 0, {22, 23, 0, 0}, K::Flag,
+                                                           0, 1),
+            Text<&S::GetBackupFile, &S::SetBackupFile>("BackupFile", &S::m_BackupFile, "values.bak", {23, 24, 0, 0},
+                                                       K::Text, {}, Key::Maker),
         };
     }
 };
 
 namespace {
 
-const std::array<SettingsField, 24> kFields = SettingsFieldTableBuilder::Build();
+// Built on first use, so that a record constructed during static
+// initialisation finds the table complete.
+const std::array<SettingsField, 24>& Fields()
+{
+    static const std::array<SettingsField, 24> fields = SettingsFieldTableBuilder::Build();
+    return fields;
+}
 
 bool HasControlCharacter(std::string_view text)
 {
@@ -172,14 +189,14 @@ uint8_t SettingsField::position(Sequence sequence) const
 
 std::span<const SettingsField> SettingsFields()
 {
-    return kFields;
+    return Fields();
 }
 
 const std::vector<const SettingsField*>& SettingsFieldsIn(SettingsField::Sequence sequence)
 {
     static const auto build = [](SettingsField::Sequence which) {
         std::vector<const SettingsField*> fields;
-        for (const SettingsField& field : kFields) {
+        for (const SettingsField& field : Fields()) {
             if (field.position(which) != 0)
                 fields.push_back(&field);
         }
@@ -196,7 +213,7 @@ const std::vector<const SettingsField*>& SettingsFieldsIn(SettingsField::Sequenc
 
 const SettingsField* FindSettingsField(std::string_view name)
 {
-    for (const SettingsField& field : kFields) {
+    for (const SettingsField& field : Fields()) {
         if (platform::EqualsNoCase(field.name, name))
             return &field;
     }

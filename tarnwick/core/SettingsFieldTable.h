@@ -34,6 +34,9 @@ struct SettingsField
     Key key;
     int minimum;
     int maximum;
+    // What a new record holds.
+    std::string_view defaultText;
+    int defaultNumber;
     // 1-based position in each sequence; 0 when the value takes no part in it.
     uint8_t registryLoad;
     uint8_t registrySave;

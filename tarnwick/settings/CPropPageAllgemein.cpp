@@ -10,6 +10,9 @@
 #include "tarnwick/transfer/CInternetTransfer.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace tarnwick {
 
@@ -62,16 +65,36 @@ void CPropPageAllgemein::Fill()
     m_ui->idc_1017->setText(QString::number(m_pSettings->GetWaitTimeInMin()));
 }
 
+namespace {
+
+// How long the test waits for a cycle step that still uses the transfer object.
+constexpr qint64 kBusyWaitMs = 10000;
+
+void WaitForIdleTransfer()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (g_transfer.IsBusy() && waited.elapsed() < kBusyWaitMs) {
+        // The step reports to the window while it ends: its messages must get through.
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+} // namespace
+
 void CPropPageAllgemein::TestConnection()
 {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A step of the cycle still under way (a cancelled one ends soon) would make the test fail at once,
+    // and so would the cancel of the cycle paused for the sheet: the test is a new operation.
+    WaitForIdleTransfer();
+    g_transfer.Cancel(false);
     std::string address;
-    bool reached = false;
-    {
-        // The transfer blocks this thread; its status texts reach the main window meanwhile.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        reached = g_transfer.ReadClientAddress(address, Sheet()->Environment().clientIpUrl);
-        QApplication::restoreOverrideCursor();
-    }
+    // The transfer blocks this thread; its status texts reach the main window meanwhile.
+    const bool reached = g_transfer.ReadClientAddress(address, Sheet()->Environment().clientIpUrl);
+    QApplication::restoreOverrideCursor();
     if (reached) {
         ShowMessage(this, QMessageBox::Information, "Test erfolgreich",
                     "Der Server ist erreichbar.\r\nDie Client-IP-Adresse sollte nur vom Server abgeholt werden, "

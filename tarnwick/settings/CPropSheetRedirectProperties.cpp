@@ -39,6 +39,7 @@ CPropSheetRedirectProperties::CPropSheetRedirectProperties(const QString& title,
 
     m_pages = {m_general, m_redirectFrom, m_redirectTo, m_upload, m_backup, m_autoDial};
     m_tabs->setObjectName(QStringLiteral("tabs"));
+    m_tabs->setUsesScrollButtons(false); // every caption in full
     for (CSettingsPage* page : m_pages) {
         page->SetSheet(this);
         m_tabs->addTab(page, page->windowTitle());

@@ -37,8 +37,6 @@ public:
     virtual QString HelpTopic() const = 0;
     void ShowHelp();
 
-    bool IsInitialized() const { return m_bInitialized; }
-
 protected:
     virtual void OnInitDialog() = 0;
     // The texts of the page's What's This table on its controls.

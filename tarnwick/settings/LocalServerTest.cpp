@@ -4,10 +4,14 @@
 #include "corvanecom/IVELTCorvane.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
+#include "platform/system/SystemMessage.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ComFailureText.h"
 
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <thread>
 
 namespace tarnwick {
 
@@ -15,6 +19,10 @@ namespace {
 
 // The component's own time limit for the connection, in seconds.
 constexpr long kTimeoutInSec = 1;
+// How long the window waits at most: the component's limit does not cover
+// resolving a host name or loading the component.
+constexpr auto kWindowBound = std::chrono::milliseconds(1900);
+constexpr uint32_t kWsaTimedOut = 10060;
 
 std::string Format(const char* format, const std::string& server, int port, const std::string& detail = {})
 {
@@ -24,9 +32,7 @@ std::string Format(const char* format, const std::string& server, int port, cons
     return text;
 }
 
-} // namespace
-
-LocalServerTestResult TestLocalServerConnection(const CRedirectSettings& settings)
+LocalServerTestResult RunComponentTest(const CRedirectSettings& settings)
 {
     LocalServerTestResult result;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
@@ -66,6 +72,26 @@ LocalServerTestResult TestLocalServerConnection(const CRedirectSettings& setting
     if (corvane)
         corvane->Release();
     CoUninitialize();
+    return result;
+}
+
+} // namespace
+
+LocalServerTestResult TestLocalServerConnection(const CRedirectSettings& settings)
+{
+    // The component lives and dies on a thread of its own, so that the
+    // window can stop waiting for it; a late answer is dropped with it.
+    std::packaged_task<LocalServerTestResult(CRedirectSettings)> task(RunComponentTest);
+    std::future<LocalServerTestResult> answer = task.get_future();
+    std::thread(std::move(task), settings).detach();
+    if (answer.wait_for(kWindowBound) == std::future_status::ready)
+        return answer.get();
+    std::string reason = platform::FormatSystemMessage(kWsaTimedOut);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+        reason.pop_back();
+    LocalServerTestResult result;
+    result.statusText = Format("Server %s auf Port %d ist nicht erreichbar!\r\n%s", settings.GetLocalServerName(),
+                               settings.GetLocalPort(), reason);
     return result;
 }
 

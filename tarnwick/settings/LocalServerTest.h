@@ -7,8 +7,9 @@ namespace tarnwick {
 class CRedirectSettings;
 
 // The redirect-to page's test of the local server: a TCP connection through
-// the network component to the redirect address, with a one-second limit,
-// on the calling thread.
+// the network component to the redirect address, with the component's
+// one-second limit. The caller waits at most about two seconds, also when a
+// host name takes longer to resolve.
 struct LocalServerTestResult
 {
     bool ok = false;

@@ -37,8 +37,16 @@ void UpDownControl::SetBuddy(QLineEdit* buddy)
     if (m_buddy)
         m_buddy->removeEventFilter(this);
     m_buddy = buddy;
-    if (m_buddy)
-        m_buddy->installEventFilter(this);
+    if (!m_buddy)
+        return;
+    m_buddy->installEventFilter(this);
+    // The arrows stand as high as the field beside them.
+    const int height = m_buddy->sizeHint().height();
+    setFixedHeight(height);
+    m_up->setFixedHeight(height / 2);
+    m_down->setFixedHeight(height - height / 2);
+    m_up->setIconSize(QSize(8, 8));
+    m_down->setIconSize(QSize(8, 8));
 }
 
 void UpDownControl::SetRange(int minimum, int maximum)

@@ -284,6 +284,20 @@ TEST_F(TarnwickProcessTest, OnceMapsNoDisplayLibraries)
     EXPECT_TRUE(WaitForExit(*once, std::chrono::seconds(5)));
 }
 
+// A page server that sends its headers and then a byte now and then once kept
+// --once (and so every later cron run) going without end.
+TEST_F(TarnwickProcessTest, OnceEndsAgainstATricklingPageServer)
+{
+    velt::testing::TcpPeer trickle(velt::testing::TcpPeer::Mode::Trickle,
+                                   "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    Store([&](CRedirectSettings& s) { s.SetRedirectUrl(trickle.url("/index.htm")); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(Run({"--once"}, "once.log", std::chrono::seconds(200)), -1) << Log("once.log");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(150));
+    EXPECT_NE(Log("once.log").find("Das Zeitlimit für den Vorgang wurde überschritten."), std::string::npos)
+        << Log("once.log");
+}
+
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)
 {
     auto first = Start({"--headless"}, "a.log");

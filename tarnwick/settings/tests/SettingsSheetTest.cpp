@@ -6,6 +6,7 @@
 #include "tarnwick/settings/CPropPageRedirectTo.h"
 #include "tarnwick/settings/FileChooser.h"
 #include "tarnwick/settings/UpDownControl.h"
+#include "tarnwick/transfer/CInternetTransfer.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/NginxServer.h"
 #include "testing/TcpPeer.h"
@@ -26,6 +27,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using namespace tarnwick;
 
@@ -189,6 +191,18 @@ TEST_F(SettingsSheetTest, ConnectionTestFailureClearsTheServerBoxAndEnablesOk)
               QStringLiteral("Der Server ist erreichbar.\nDie Client-IP-Adresse sollte nur vom Server "
                              "abgeholt werden, wenn die direkte Ermittlung fehlschlägt."));
     EXPECT_TRUE(Control<QCheckBox>(0, 1070)->isChecked());
+
+    // The cycle paused for the sheet was cancelled, and a step may still be ending: neither fails the test.
+    std::thread step([&] {
+        std::string page;
+        g_transfer.GetPage(page, nginx.url("/slow/big.bin"));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_transfer.IsBusy(); }, 5000));
+    QTimer::singleShot(300, [] { g_transfer.Cancel(true); });
+    Control<QPushButton>(0, 1071)->click();
+    step.join();
+    ASSERT_EQ(m_boxes.size(), 3);
+    EXPECT_TRUE(m_boxes[2].startsWith(QStringLiteral("Der Server ist erreichbar.")));
 }
 
 TEST_F(SettingsSheetTest, AddressWithoutPageNameKeepsTheSheetOnItsTab)
