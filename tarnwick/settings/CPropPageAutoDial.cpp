@@ -106,10 +106,17 @@ void CPropPageAutoDial::OnInitDialog()
 {
     UpdateControls();
     m_bInitialized = true;
+    m_bJustFilled = true;
 }
 
 void CPropPageAutoDial::OnSetActive()
 {
+    // The activation that follows the first filling would ask the provider
+    // again (and show an enumeration error twice).
+    if (m_bJustFilled) {
+        m_bJustFilled = false;
+        return;
+    }
     // Other pages may have changed the settings meanwhile (RedirectUrl).
     UpdateControls();
 }

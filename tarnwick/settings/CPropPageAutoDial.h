@@ -43,6 +43,7 @@ private:
     void EnableCredentials(bool enable);
 
     std::unique_ptr<Ui::CPropPageAutoDial> m_ui;
+    bool m_bJustFilled = false;
 };
 
 } // namespace tarnwick

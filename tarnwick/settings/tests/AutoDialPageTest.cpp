@@ -170,6 +170,21 @@ TEST_F(AutoDialPageTest, StoredEntryIsFoundByItsBeginningOrCleared)
     EXPECT_TRUE(m_boxes.empty());
 }
 
+TEST_F(AutoDialPageTest, EnumerationErrorIsShownOncePerActivation)
+{
+    m_nm.stopNetworkManager();
+    Open(Settings(1, "Mobilfunk"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].caption, QStringLiteral("Fehler"));
+    EXPECT_EQ(m_boxes[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(m_boxes[0].text.startsWith(QStringLiteral("Fehler: "))) << m_boxes[0].text.toStdString();
+    EXPECT_EQ(List()->count(), 1);
+    EXPECT_EQ(Copy().GetAutoDialConnection(), "");
+    m_sheet->SetActivePage(0);
+    m_sheet->SetActivePage(kPage);
+    EXPECT_EQ(m_boxes.size(), 2u);
+}
+
 TEST_F(AutoDialPageTest, ChoosingFillsOrClearsTheCredentials)
 {
     Open(Settings(1, "Mobilfunk"));
