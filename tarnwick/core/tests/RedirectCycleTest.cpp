@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <netinet/in.h>
@@ -94,6 +95,8 @@ protected:
         m_settings.SetUserName(m_ftp->user());
         m_settings.SetPassword(m_ftp->password());
         m_settings.SetUploadDir("/");
+        // Every address here is loopback: the warning has tests of its own.
+        m_settings.SetWarnPrivateAddress(0);
     }
 
     void TearDown() override
@@ -536,3 +539,91 @@ INSTANTIATE_TEST_SUITE_P(
                       DialCase {"DialUp", false, "Provider", kDialOk, 1, 0, "Fehler! Verbindung zum Server 127.0.0.1"},
                       DialCase {"NoProvider", false, "Provider", 0, 0, 0, "Fehler! Verbindung zum Server 127.0.0.1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RedirectCycleTest, UnreachableAddressIsNamedOnlyWhenTheComponentFoundIt)
+{
+    const std::string warning = "Hinweis: 127.0.0.1 ist eine Loopback-Adresse und aus dem Internet nicht erreichbar. "
+                                "Abhilfe: \"zugewiesene IP-Adresse vom VELT-Server abholen\" einschalten.";
+    const struct
+    {
+        int warn;
+        int byServer;
+        bool shown;
+    } cases[] = {{1, 0, true}, {0, 0, false}, {1, 1, false}};
+    for (const auto& c : cases) {
+        m_settings.SetWarnPrivateAddress(c.warn);
+        m_settings.SetClientIpByServer(c.byServer);
+        ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined();
+        const auto texts = m_view.Texts();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), warning), c.shown ? 1 : 0) << m_view.Joined();
+        // The cycle goes on as before: the page is uploaded (then found current next time).
+        std::filesystem::remove(m_ftp->home() / "index.htm");
+    }
+}
+
+TEST_F(RedirectCycleTest, FailedPeriodicCycleIsRetriedSoonerUntilItSucceeds)
+{
+    RedirectCycle::Context context;
+    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+    context.programDirectory = tarnwick::test::BuildProgramDirectory();
+    context.firstRetry = std::chrono::milliseconds(200);
+    UseContext(std::move(context));
+    m_settings.SetPassword("falsch"); // every upload fails
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    EXPECT_EQ(m_outcomes.back(), Outcome::UploadFailed);
+    EXPECT_TRUE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 1);
+    EXPECT_TRUE(Contains("N\xc3\xa4"
+                         "chster Versuch um "))
+        << m_view.Joined();
+
+    // The retry comes by itself and fails again: the wait doubles.
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(Cycle().Retries().Failures(), 2);
+    m_settings.SetPassword(m_ftp->password());
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 3; }, std::chrono::seconds(10)));
+    EXPECT_EQ(m_outcomes.back(), Outcome::Uploaded);
+    EXPECT_FALSE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 0);
+    EXPECT_TRUE(Cycle().IsPeriodic());
+
+    // "&Stopp" ends a pending retry; so does a switched-off setting.
+    m_settings.SetPassword("falsch");
+    std::filesystem::remove(m_ftp->home() / "index.htm");
+    Cycle().StartCycle();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 4; }));
+    EXPECT_TRUE(Cycle().IsRetrying());
+    Cycle().StopPeriodic();
+    EXPECT_FALSE(Cycle().IsRetrying());
+    m_settings.SetRetryAfterFailure(0);
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 5; }));
+    EXPECT_FALSE(Cycle().IsRetrying());
+    Cycle().StopPeriodic();
+}
+
+TEST_F(RedirectCycleTest, AddressChangeRunsACycleOnlyWhileRedirectingPeriodically)
+{
+    Cycle().OnAddressChange();
+    EXPECT_FALSE(Cycle().IsBusy()) << "not periodic";
+
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    Cycle().OnAddressChange();
+    EXPECT_TRUE(Cycle().IsBusy());
+    EXPECT_TRUE(Contains("Die Netzwerkadressen des Computers haben sich ge\xc3\xa4ndert")) << m_view.Joined();
+    // A change during a cycle runs one more afterwards, not a cancel.
+    Cycle().OnAddressChange();
+    Cycle().OnAddressChange();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 3; }));
+    EXPECT_EQ(m_outcomes[1], Outcome::AlreadyCurrent);
+    EXPECT_EQ(m_outcomes[2], Outcome::AlreadyCurrent);
+    tarnwick::test::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_outcomes.size(), 3u);
+
+    m_settings.SetRedirectOnAddressChange(0);
+    Cycle().OnAddressChange();
+    EXPECT_FALSE(Cycle().IsBusy());
+    Cycle().StopPeriodic();
+}
