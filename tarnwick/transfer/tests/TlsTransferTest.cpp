@@ -187,6 +187,10 @@ TEST_F(TlsTransfer, AForcedHttpsHostCountsWhereItsHttpsPageLeads)
         ASSERT_EQ(m_transfer.ReadRedirectTarget(target, Url(kHttp, c.path)), c.found) << c.path;
         EXPECT_EQ(target, c.target ? std::string(c.target) : Url(kHttp, c.path)) << c.path;
     }
+    // An https page that sends back to http leads there (nothing special about https itself).
+    std::string back;
+    ASSERT_TRUE(m_transfer.ReadRedirectTarget(back, Url(kGood, "/back.htm")));
+    EXPECT_EQ(back, Url(kHttp, "/back.htm"));
     EXPECT_EQ(m_window.Errors(), std::vector<std::string> {});
     // A 307 somewhere else keeps its meaning: a server error.
     std::string target;
