@@ -165,6 +165,7 @@ void RedirectCycle::StartPeriodic()
     m_view.SetIntervalEnabled(false);
     m_periodTimer.start(PeriodMilliseconds());
     m_nPeriodTimerId = kPeriodTimerId;
+    Q_EMIT periodicChanged(true);
     StartCycle();
 }
 
@@ -173,6 +174,7 @@ void RedirectCycle::StopPeriodic()
     if (m_nPeriodTimerId != 0) {
         m_periodTimer.stop();
         m_nPeriodTimerId = 0;
+        Q_EMIT periodicChanged(false);
     }
     m_retryTimer.stop();
     m_retries.Reset();

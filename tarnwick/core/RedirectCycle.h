@@ -116,6 +116,8 @@ public:
 Q_SIGNALS:
     // The cycle is idle again after a run.
     void cycleEnded(tarnwick::RedirectCycle::Outcome outcome);
+    // Periodic redirecting started (true) or stopped (false).
+    void periodicChanged(bool periodic);
     // The quit message (or the destroy notification) arrived.
     void quitRequested();
 
