@@ -627,3 +627,28 @@ TEST_F(RedirectCycleTest, AddressChangeRunsACycleOnlyWhileRedirectingPeriodicall
     EXPECT_FALSE(Cycle().IsBusy());
     Cycle().StopPeriodic();
 }
+
+TEST_F(RedirectCycleTest, CancelEndsTheRetriesAndTheRegularPeriodGoesOn)
+{
+    RedirectCycle::Context context;
+    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+    context.programDirectory = tarnwick::test::BuildProgramDirectory();
+    context.firstRetry = std::chrono::seconds(5);
+    UseContext(std::move(context));
+    m_settings.SetPassword("falsch");
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    ASSERT_TRUE(Cycle().IsRetrying());
+
+    // The next try hangs in the check; the user cancels it.
+    TcpPeer silent(TcpPeer::Mode::Silent);
+    m_settings.SetRedirectUrl(silent.url("/index.htm"));
+    Cycle().StartCycle();
+    ASSERT_TRUE(PumpUntil([&] { return silent.connections() > 1; }));
+    Cycle().CancelCycle();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(5)));
+    EXPECT_FALSE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 0);
+    EXPECT_TRUE(Cycle().IsPeriodic());
+    Cycle().StopPeriodic();
+}
