@@ -137,17 +137,4 @@ TEST(AddressChangeWatch, ABurstOfAThousandNoticesGivesOneSignal)
     EXPECT_TRUE(tarnwick::test::PumpUntil([&] { return signals == 2; }, 3s));
 }
 
-TEST(AddressChangeWatch, WithoutADescriptorItStaysSilent)
-{
-    class NoEvents : public AddressEventSource
-    {
-    public:
-        int Descriptor() const override { return -1; }
-        bool Drain() override { return true; }
-    };
-    tarnwick::test::EnsureQtApplication();
-    AddressChangeWatch watch(std::make_unique<NoEvents>(), 10ms);
-    EXPECT_FALSE(watch.IsListening());
-}
-
 } // namespace

@@ -166,6 +166,12 @@ TEST_F(TlsTransfer, RefusesEveryCertificateItCannotTrustWithItsOwnWords)
         EXPECT_FALSE(transfer.UploadHttp(kPage, "127.0.0.1", "/dav/" + name, {}, {}, s_ports[c.server], true));
         EXPECT_FALSE(std::filesystem::exists(s_nginx->davRoot() / name));
     }
+    // A CA file that cannot be read is named as such, not as a bad certificate.
+    m_transfer.SetCaFile(s_certificates->caFile() + ".fehlt");
+    std::string text;
+    EXPECT_FALSE(m_transfer.GetPage(text, Url(kGood, "/secure.htm")));
+    EXPECT_EQ(m_window.Errors(),
+              std::vector<std::string> {"Die Datei mit den Zertifizierungsstellen (CaFile) ist nicht lesbar."});
 }
 
 TEST_F(TlsTransfer, AForcedHttpsHostCountsWhereItsHttpsPageLeads)
