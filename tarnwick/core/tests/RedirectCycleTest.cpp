@@ -11,6 +11,7 @@
 #include "testing/NginxServer.h"
 #include "testing/TcpPeer.h"
 #include "testing/TempHome.h"
+#include "testing/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -651,4 +652,28 @@ TEST_F(RedirectCycleTest, CancelEndsTheRetriesAndTheRegularPeriodGoesOn)
     EXPECT_EQ(Cycle().Retries().Failures(), 0);
     EXPECT_TRUE(Cycle().IsPeriodic());
     Cycle().StopPeriodic();
+}
+
+// A host that forces https and takes uploads only over FTP with TLS: the
+// first cycle uploads encrypted, the second finds the page current through
+// the https page instead of uploading again.
+TEST_F(RedirectCycleTest, ForcedHttpsHostWithFtpOverTlsStaysCurrent)
+{
+    const velt::testing::TestCertificates certificates;
+    FtpServer ftps(FtpServer::Options {certificates.good().certificate, certificates.good().key});
+    const uint16_t securePort = velt::testing::FreeTcpPort();
+    const std::string secure = "https://127.0.0.1:" + std::to_string(securePort);
+    NginxServer web("location = /site/index.htm { return 301 " + secure + "/site/index.htm; }\n",
+                    "server { listen 127.0.0.1:" + std::to_string(securePort) + " ssl; ssl_certificate "
+                        + certificates.good().certificate + "; ssl_certificate_key " + certificates.good().key
+                        + "; location /site/ { alias " + ftps.home().string() + "/; } }\n");
+    m_settings.SetRedirectUrl(web.url("/site/index.htm"));
+    m_settings.SetUploadPort(ftps.port());
+    m_settings.SetUploadTls(1);
+    m_settings.SetCaFile(certificates.caFile());
+
+    ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined() << ftps.logs();
+    EXPECT_NE(ftps.logs().find("AUTH TLS"), std::string::npos);
+    EXPECT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+    EXPECT_TRUE(Contains("leitet nach " + m_settings.GetRedirectAddress() + " um")) << m_view.Joined();
 }
