@@ -15,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <netinet/in.h>
@@ -540,27 +539,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DialCase {"DialUp", false, "Provider", kDialOk, 1, 0, "Fehler! Verbindung zum Server 127.0.0.1"},
                       DialCase {"NoProvider", false, "Provider", 0, 0, 0, "Fehler! Verbindung zum Server 127.0.0.1"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(RedirectCycleTest, UnreachableAddressIsNamedOnlyWhenTheComponentFoundIt)
-{
-    const std::string warning = "Hinweis: 127.0.0.1 ist eine Loopback-Adresse und aus dem Internet nicht erreichbar. "
-                                "Abhilfe: \"zugewiesene IP-Adresse vom VELT-Server abholen\" einschalten.";
-    const struct
-    {
-        int warn;
-        int byServer;
-        bool shown;
-    } cases[] = {{1, 0, true}, {0, 0, false}, {1, 1, false}};
-    for (const auto& c : cases) {
-        m_settings.SetWarnPrivateAddress(c.warn);
-        m_settings.SetClientIpByServer(c.byServer);
-        ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined();
-        const auto texts = m_view.Texts();
-        EXPECT_EQ(std::count(texts.begin(), texts.end(), warning), c.shown ? 1 : 0) << m_view.Joined();
-        // The cycle goes on as before: the page is uploaded (then found current next time).
-        std::filesystem::remove(m_ftp->home() / "index.htm");
-    }
-}
 
 TEST_F(RedirectCycleTest, FailedPeriodicCycleIsRetriedSoonerUntilItSucceeds)
 {
