@@ -19,6 +19,7 @@
 namespace tarnwick {
 
 class CRedirectSettings;
+struct DialDialogCall;
 struct ReferrerText;
 class UiMessageChannel;
 class WorkerThreadHandle;
@@ -110,6 +111,13 @@ public:
     const std::string& Page() const { return m_strPage; }
     const std::string& CurrentTarget() const { return m_strCurrentTarget; }
 
+    // The window mode's dial progress dialog, run on this thread: from now on
+    // a worker's dial asks for it through the message channel and waits for
+    // it (HostedDialSessionFactory). progress is set as soon as the dial
+    // exists, so that CancelCycle can end the dialog as "Abbrechen" does.
+    using DialDialog = std::function<int(const DialRequest& request, std::shared_ptr<DialProgress>& progress)>;
+    void SetDialDialog(DialDialog dialog);
+
     // Worker threads of any cycle that have not ended yet.
     static int RunningWorkers();
 
@@ -135,6 +143,7 @@ private:
     void OnCheckDone();
     void OnUploadDone(bool ok);
     intptr_t OnGeneratePage();
+    void OnRunDialDialog(DialDialogCall* call);
     void OnStatusText(uintptr_t wParam, const char* text);
     void AddStatusLine(const std::string& text);
     void Finish(Outcome outcome);
@@ -160,6 +169,8 @@ private:
     std::string m_strPage;
     std::string m_strCurrentTarget;
     bool m_bCycleBusy = false;
+    DialDialog m_dialDialog;
+    DialDialogCall* m_pDialCall = nullptr; // while the dialog runs
 
     static std::atomic<int> s_runningWorkers;
 };

@@ -47,6 +47,8 @@ public:
     // Certificate authorities trusted besides the system's (a PEM file; empty:
     // the system's alone), from the next operation on. Any thread.
     void SetCaFile(const std::string& caFile);
+    // An operation is under way (on any thread).
+    bool IsBusy() const { return m_bBusy.load() != 0; }
 
     // http and https addresses.
     bool GetPage(std::string& strText, const std::string& strUrl);
