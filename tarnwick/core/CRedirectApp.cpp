@@ -46,11 +46,20 @@ void CRedirectApp::LoadFirstInstanceState()
     m_settings.LoadFromRegistry(resources::kProductKeyPath);
     m_storedSettings = m_settings;
     m_hiveStamp = CurrentHiveStamp();
-    // Without a provider the table stays empty; nothing is said at start.
-    LoadRasFunctionTable(g_rasFunctions);
+    if (m_settings.GetAutoDial() == 1)
+        LoadDialUp();
     std::string error;
     if (!EnsureComponentRegistered(m_strProgramDir, &error))
         std::fprintf(stderr, "tarnwick: VELT-Corvane-Komponente nicht registriert: %s\n", error.c_str());
+}
+
+void CRedirectApp::LoadDialUp()
+{
+    if (m_bDialUpLoadTried)
+        return;
+    m_bDialUpLoadTried = true;
+    // Without a provider the table stays empty; nothing is said here.
+    LoadRasFunctionTable(g_rasFunctions);
 }
 
 void CRedirectApp::SaveSettings(bool withBackup)

@@ -25,9 +25,16 @@ public:
     void InitApplication();
 
     // The first instance's start: the settings from the registry (the product
-    // key is created when missing), the dial-up functions when a provider is
-    // there, and the component's registration when it is not registered yet.
+    // key is created when missing), the dial-up functions when AutoDial is on,
+    // and the component's registration when it is not registered yet.
     void LoadFirstInstanceState();
+
+    // The dial-up functions, once, when a provider is there. The provider
+    // brings NetworkManager's client library and GLib with it, so only what
+    // can dial loads it: the window (its auto-dial page) and a run with
+    // AutoDial on. Called on the user-interface thread before a worker reads
+    // the table.
+    void LoadDialUp();
 
     // Saves the settings to the registry (and, when asked, to the backup
     // file). What another process stored since the last load or save is kept:
@@ -66,6 +73,7 @@ private:
 
     CRedirectSettings m_storedSettings; // as the registry held them at the last load, save or adoption
     HiveStamp m_hiveStamp;
+    bool m_bDialUpLoadTried = false;
 };
 
 } // namespace tarnwick

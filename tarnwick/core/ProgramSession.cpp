@@ -25,7 +25,12 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
     context.version = app.m_strVersion;
     context.dialStatus = std::move(dialStatus);
     // Settings changed from the command line meanwhile apply from the next cycle on.
-    context.beforeRun = [&app] { app.AdoptStoredSettings(); };
+    context.beforeRun = [&app] {
+        app.AdoptStoredSettings();
+        // AutoDial may have been switched on since the start.
+        if (app.m_settings.GetAutoDial() == 1)
+            app.LoadDialUp();
+    };
     m_cycle = new RedirectCycle(app.m_settings, view, attention, std::move(context), this);
     connect(m_cycle, &RedirectCycle::cycleEnded, this, [this] { OnCycleEnded(); });
     connect(m_cycle, &RedirectCycle::quitRequested, this, [this] {

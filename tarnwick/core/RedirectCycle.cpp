@@ -59,13 +59,16 @@ RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Atten
     , m_attention(attention)
     , m_context(std::move(context))
     , m_referrer(std::make_shared<ReferrerText>())
+    , m_extMessages(std::make_shared<std::atomic<bool>>(settings.GetExtMessages() == 1))
     , m_retries(m_context.firstRetry)
 {
-    // The session's progress texts are filtered on the user-interface thread
-    // against the live ExtMessages: they also come outside a cycle (the
-    // settings' connection test), and the value may change between cycles.
+    // The session's progress texts also come outside a cycle (the settings'
+    // connection test), so the filter follows the record, not the run.
     m_channel = UiMessageChannel::Create(
         [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
+    m_channel->SetDropFilter([extMessages = m_extMessages](uint32_t message) {
+        return message == WM_STATUS_TEXT && !extMessages->load(std::memory_order_relaxed);
+    });
     m_periodTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_periodTimer, &QTimer::timeout, this, [this] { OnPeriodTimer(); });
     m_retryTimer.setSingleShot(true);
@@ -133,6 +136,12 @@ void RedirectCycle::StartAddresses()
     BeginRun(true);
 }
 
+void RedirectCycle::SettingsChanged()
+{
+    m_extMessages->store(m_settings.GetExtMessages() == 1, std::memory_order_relaxed);
+    RedirectAddress();
+}
+
 void RedirectCycle::BeginRun(bool addressesOnly)
 {
     if (m_context.beforeRun)
@@ -144,7 +153,7 @@ void RedirectCycle::BeginRun(bool addressesOnly)
     if (!addressesOnly)
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
     m_bCycleBusy = true;
-    RedirectAddress(); // the settings may have changed since the last run
+    SettingsChanged(); // the settings may have changed since the last run
     // A cancel of an earlier cycle must not fail this one's address service.
     g_transfer.Cancel(false);
     g_transfer.SetCaFile(m_settings.GetCaFile());

@@ -87,6 +87,10 @@ public:
     // After a failure: a visible window comes to the front, a hidden one blinks.
     void NotifyUser();
 
+    // The live settings record was changed outside a cycle (the settings
+    // sheet's OK): what the cycle keeps of it for other threads follows.
+    void SettingsChanged();
+
     // The period timer's tick.
     void OnPeriodTimer();
     // The machine's addresses or default route changed: while redirecting
@@ -157,6 +161,11 @@ private:
     Context m_context;
     std::shared_ptr<UiMessageChannel> m_channel;
     std::shared_ptr<ReferrerText> m_referrer;
+    // ExtMessages for the transferring threads: without the extended texts
+    // the session's progress texts are dropped there, sparing each of them a
+    // round trip to this thread. Follows the live record at every run and
+    // at SettingsChanged.
+    std::shared_ptr<std::atomic<bool>> m_extMessages;
 
     std::shared_ptr<WorkerThreadHandle> m_pAddressThread;
     unsigned m_nPeriodTimerId = 0;

@@ -285,6 +285,7 @@ void CRedirectMainDlg::OpenSettingsSheet(const QString& title, int page)
     if (m_sheetOpener->Run(this, title, page, m_app.m_settings, edited)) {
         m_app.m_settings.CopyFrom(&edited);
         NormaliseRedirectAddress(m_app.m_settings);
+        Cycle().SettingsChanged();
         m_ui->idc_1022->setText(QString::fromStdString(m_app.m_settings.GetRedirectAddress()));
         m_app.SaveSettings(true);
         FillControls();

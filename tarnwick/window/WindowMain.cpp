@@ -48,6 +48,7 @@ extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platfor
     tarnwick::CRedirectApp app;
     app.InitApplication();
     app.LoadFirstInstanceState();
+    app.LoadDialUp(); // the auto-dial page lists the provider's entries
     app.m_bPending = pending;
     int code = 0;
     {

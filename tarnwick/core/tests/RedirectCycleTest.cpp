@@ -426,6 +426,7 @@ TEST_F(RedirectCycleTest, SessionTextsFollowTheLiveExtendedMessagesSetting)
     for (const auto& [ext, shown] : std::vector<std::pair<int, bool>> {{1, true}, {0, false}, {1, true}}) {
         m_view.lines.clear();
         m_settings.SetExtMessages(ext);
+        Cycle().SettingsChanged(); // as the settings sheet's OK does
         sendFromWorker("Verbindung wird hergestellt");
         EXPECT_EQ(m_view.lines.size(), shown ? 1u : 0u) << "ExtMessages " << ext;
     }

@@ -274,7 +274,7 @@ TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
 }
 
 // The options never load the display stack: window code lives in a module that only window mode opens.
-TEST_F(TarnwickProcessTest, OnceMapsNoDisplayLibraries)
+TEST_F(TarnwickProcessTest, OnceMapsNoDisplayOrDialUpLibraries)
 {
     velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
     Store([&](CRedirectSettings& s) { s.SetUploadPort(silent.port()); }); // the run waits in the upload
@@ -283,8 +283,9 @@ TEST_F(TarnwickProcessTest, OnceMapsNoDisplayLibraries)
     const std::string maps = velt::testing::ReadTextFile("/proc/" + std::to_string(once->pid()) + "/maps");
     ::kill(once->pid(), SIGTERM);
     ASSERT_NE(maps.find("libQt6Core"), std::string::npos) << "not the program's map";
+    // Neither the display stack nor, with AutoDial off, the dial-up provider and its NetworkManager client.
     for (const char* library : {"libQt6Gui", "libQt6Widgets", "libtarnwick_gui", "libX11", "libxcb", "libwayland",
-                                "libfontconfig", "libfreetype", "libEGL", "libGL"})
+                                "libfontconfig", "libfreetype", "libEGL", "libGL", "librasapi32", "libnm"})
         EXPECT_EQ(maps.find(library), std::string::npos) << library;
     EXPECT_TRUE(WaitForExit(*once, std::chrono::seconds(5)));
 }
