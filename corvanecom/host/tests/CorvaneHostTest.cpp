@@ -139,7 +139,8 @@ TEST(CorvaneHostOptions, VersionAndHelpNeedNoComponent)
     EXPECT_EQ(run.out, CORVANE_VERSION "\n");
     run = Corvane({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"--register", "--unregister", "--version", "TestConnect", "SendHttpRequest", "lib/tarnwick"})
+    for (const char* word :
+         {"--register", "--unregister", "--version", "TestConnect", "SendHttpRequest", "lib/tarnwick"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
