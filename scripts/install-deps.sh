@@ -12,7 +12,7 @@ packages=(
     libnm-dev
     nginx-light python3 python3-pyftpdlib python3-openssl curl
     xvfb xauth trayer xdotool x11-apps imagemagick
-    dbus python3-dbusmock
+    dbus dbus-daemon python3-dbusmock python3-gi
     lintian desktop-file-utils appstream dpkg-dev file man-db
     strace
 )

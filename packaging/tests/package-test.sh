@@ -47,7 +47,7 @@ expect_eq Package "$(dpkg-deb -f "$deb" Package)" tarnwick
 expect_eq Version "$(dpkg-deb -f "$deb" Version)" "$version"
 expect_eq Section "$(dpkg-deb -f "$deb" Section)" net
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6core6 libqt6widgets6 libcurl4 libarchive13 qt6-translations-l10n libqt6svg6; do
+for dep in libc6 libqt6core6 libqt6widgets6 libcurl4 libarchive13 libnm0 qt6-translations-l10n libqt6svg6; do
     grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 # Removing the package must leave the users' settings alone: no scripts.
@@ -60,7 +60,7 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 private=usr/lib/tarnwick
 for file in usr/bin/tarnwick usr/bin/kestrup usr/bin/corvane \
-    $private/libveltplatform.so $private/libcorvanecom.so $private/libtarnwick_gui.so \
+    $private/libveltplatform.so $private/libcorvanecom.so $private/libtarnwick_gui.so $private/librasapi32.so \
     usr/lib/systemd/user/tarnwick.service usr/share/applications/tarnwick.desktop \
     usr/share/metainfo/example.velt.tarnwick.metainfo.xml usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
     usr/share/man/man1/tarnwick.1.gz usr/share/man/man1/kestrup.1.gz usr/share/man/man1/corvane.1.gz \
@@ -209,7 +209,7 @@ step "the .tar.gz in another prefix"
 prefix="$work/elsewhere/opt"
 mkdir -p "$prefix"
 tar -xzf "$tgz" -C "$prefix" --strip-components=1
-for file in bin/tarnwick bin/kestrup bin/corvane lib/tarnwick/libcorvanecom.so lib/tarnwick/libveltplatform.so \
+for file in bin/tarnwick bin/kestrup bin/corvane lib/tarnwick/libcorvanecom.so lib/tarnwick/libveltplatform.so lib/tarnwick/librasapi32.so \
     share/tarnwick/help/tarnwick.htm share/man/man1/tarnwick.1.gz; do
     [ -f "$prefix/$file" ] || fail "the .tar.gz lacks $file"
 done

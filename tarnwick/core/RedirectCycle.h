@@ -54,7 +54,9 @@ public:
         std::string clientIpUrl; // the address service (string 102)
         std::string programDirectory; // for template names without "/"
         std::string version; // string 57668, stamped into the page
-        DialSessionFactory dialSessions; // empty: the behaviour without a dial-up provider
+        // empty: the dial without a window (DefaultDialSessionFactory); the window
+        // installs HostedDialSessionFactory to show the dial progress dialog
+        DialSessionFactory dialSessions;
         DialStatusSink dialStatus; // progress texts of a dial (worker thread)
         std::function<std::time_t()> clock; // empty: the system clock
         std::function<void()> beforeRun; // called as each run starts, before the settings are read

@@ -39,7 +39,28 @@ using DialStatusSink = std::function<void(const std::string& text)>;
 // shows the progress dialog; without one, DefaultDialSessionFactory applies.
 using DialSessionFactory = std::function<std::unique_ptr<DialSession>(const DialStatusSink& status)>;
 
-// Sessions that behave as the dialog does without the provider library.
+// Sessions without a window: the dial runs on the calling thread over the
+// process's function table and its progress texts (and error texts) go to
+// the status sink.
 DialSessionFactory DefaultDialSessionFactory();
+
+class DialProgress;
+
+// The window's part in a dial that a worker needs: it asks the user-interface
+// thread (through its sent-message channel) to make a DialProgress there and
+// run the dial progress dialog over it, and blocks the calling worker until
+// the dialog has ended.
+class DialDialogHost
+{
+public:
+    virtual ~DialDialogHost() = default;
+    // Called on the worker thread; gives the dialog's result. progress
+    // receives the dial, which lives on the user-interface thread (release it
+    // there, with deleteLater); its HangUp may be called from the worker.
+    virtual int RunDialDialog(const DialRequest& request, std::shared_ptr<DialProgress>& progress) = 0;
+};
+
+// Sessions that show the dialog through host (the window mode's factory).
+DialSessionFactory HostedDialSessionFactory(DialDialogHost& host);
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "tarnwick/dialup/RasFunctionTable.h"
 
+#include "platform/system/ProgramDirectory.h"
+
 #include <dlfcn.h>
 
 namespace tarnwick {
@@ -19,7 +21,18 @@ void Lookup(void* library, const char* name, Fn& entry)
 bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError, const char* libraryName)
 {
     UnloadRasFunctionTable(table);
-    void* library = ::dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    void* library = nullptr;
+    if (libraryName) {
+        library = ::dlopen(libraryName, RTLD_NOW | RTLD_LOCAL);
+    } else {
+        const std::string directory = platform::ProgramDirectory();
+        if (!directory.empty()) {
+            const std::string beside = directory + "../" TARNWICK_PRIVATE_LIBDIR "/" + kRasLibraryName;
+            library = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+        }
+        if (!library)
+            library = ::dlopen(kRasLibraryName, RTLD_NOW | RTLD_LOCAL);
+    }
     if (!library) {
         if (loaderError) {
             const char* text = ::dlerror();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/dialup/RasRecords.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,20 +14,16 @@ namespace tarnwick {
 // afterwards.
 struct RasFunctionTable
 {
-    // The records behind the void pointers are the provider's ANSI records
-    // (sizes as the dial-up layer sets them); handles are opaque.
-    using GetErrorStringFn = uint32_t (*)(uint32_t code, char* buffer, uint32_t size);
-    using EnumConnectionsFn = uint32_t (*)(void* connections, uint32_t* bytes, uint32_t* count);
-    using HangUpFn = uint32_t (*)(void* connection);
-    using GetConnectStatusFn = uint32_t (*)(void* connection, void* status);
-    using ValidateEntryNameFn = uint32_t (*)(const char* phonebook, const char* entry);
-    using GetEntryPropertiesFn = uint32_t (*)(const char* phonebook, const char* entry, void* entryInfo,
-                                              uint32_t* entrySize, uint8_t* deviceInfo, uint32_t* deviceSize);
-    using EnumEntriesFn
-        = uint32_t (*)(const char* reserved, const char* phonebook, void* names, uint32_t* bytes, uint32_t* count);
-    using DialFn = uint32_t (*)(void* extensions, const char* phonebook, void* parameters, uint32_t notifierType,
-                                void* notifier, void** connection);
-    using GetCredentialsFn = uint32_t (*)(const char* phonebook, const char* entry, void* credentials);
+    // The records are the provider's ANSI records (RasRecords.h); handles are opaque.
+    using GetErrorStringFn = PFN_RasGetErrorStringA;
+    using EnumConnectionsFn = PFN_RasEnumConnectionsA;
+    using HangUpFn = PFN_RasHangUpA;
+    using GetConnectStatusFn = PFN_RasGetConnectStatusA;
+    using ValidateEntryNameFn = PFN_RasValidateEntryNameA;
+    using GetEntryPropertiesFn = PFN_RasGetEntryPropertiesA;
+    using EnumEntriesFn = PFN_RasEnumEntriesA;
+    using DialFn = PFN_RasDialA;
+    using GetCredentialsFn = PFN_RasGetCredentialsA;
 
     void* library = nullptr;
     GetErrorStringFn RasGetErrorStringA = nullptr;
@@ -39,18 +37,21 @@ struct RasFunctionTable
     GetCredentialsFn RasGetCredentialsA = nullptr;
 };
 
-// The provider library's name, searched as the dynamic loader searches.
+// The provider library's name. It is looked for in the program's private
+// library folder first (lib/ beside the program's folder, in the build tree
+// as installed), then as the dynamic loader searches.
 inline constexpr const char* kRasLibraryName = "librasapi32.so";
 
 // The process's table (held by the application object's start and end).
 extern RasFunctionTable g_rasFunctions;
 
-// Loads the library and looks up the nine functions in their order; a name
+// Loads the library (libraryName, or without one the provider as described
+// at kRasLibraryName) and looks up the nine functions in their order; a name
 // that is not found leaves its entry empty. False, with the loader's text in
 // loaderError, when the library does not load: the table then stays empty
 // and nothing is shown.
 bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError = nullptr,
-                          const char* libraryName = kRasLibraryName);
+                          const char* libraryName = nullptr);
 
 // Empties the table and unloads the library when one was loaded.
 void UnloadRasFunctionTable(RasFunctionTable& table);

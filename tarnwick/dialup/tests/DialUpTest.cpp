@@ -1,6 +1,7 @@
+#include "tarnwick/dialup/DialProgress.h"
 #include "tarnwick/dialup/DialSession.h"
 #include "tarnwick/dialup/RasFunctionTable.h"
-#include "tarnwick/dialup/RasUnavailableDialSession.h"
+#include "tarnwick/dialup/RasOperations.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,6 @@ TEST(RasFunctionTableTest, MissingLibraryLeavesEveryEntryEmptyAndSaysWhy)
     EXPECT_EQ(table.library, nullptr);
     EXPECT_EQ(table.RasDialA, nullptr);
     EXPECT_EQ(table.RasGetErrorStringA, nullptr);
-    // The system has no provider, so the process table stays empty after a real load too.
-    EXPECT_FALSE(LoadRasFunctionTable(g_rasFunctions));
-    EXPECT_EQ(g_rasFunctions.RasDialA, nullptr);
 }
 
 TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
@@ -49,8 +47,9 @@ TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
     UnloadRasFunctionTable(table); // harmless when empty
 }
 
-TEST(RasUnavailableDialSessionTest, SaysSoWaitsAndLetsTheCallerGoOn)
+TEST(DefaultDialSessionTest, WithoutProviderSaysSoWaitsAndLetsTheCallerGoOn)
 {
+    UnloadRasFunctionTable(g_rasFunctions); // the process's table as without a provider
     std::vector<std::string> texts;
     auto session = DefaultDialSessionFactory()([&](const std::string& text) { texts.push_back(text); });
     ASSERT_TRUE(session);
@@ -62,7 +61,45 @@ TEST(RasUnavailableDialSessionTest, SaysSoWaitsAndLetsTheCallerGoOn)
               "RASAPI32.DLL konnte nicht geladen werden!\r\n"
               "Automatische Anwahl einer DFÜ-Verbindung ist nicht möglich.");
     EXPECT_FALSE(session->HangUp());
+}
 
-    RasUnavailableDialSession silent(nullptr, std::chrono::milliseconds(0));
-    EXPECT_EQ(silent.Run(DialRequest {}), kDialOk);
+TEST(RasOperationsTest, StateTextsByStringId)
+{
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0, "Port öffnen"},
+        {5, "Benutzername und Passwort werden geprüft"},
+        {17, "Warten auf Rückruf"},
+        {18, "Unbekannter Fehlercode"},
+        {4096, "Interactive"},
+        {4099, "Paßwort abgelaufen"},
+        {4100, "Unbekannter Fehlercode"},
+        {8192, "Verbunden"},
+        {8193, "Verbindung getrennt"},
+        {8194, "Unbekannter Fehlercode"},
+    };
+    for (const auto& [state, text] : cases)
+        EXPECT_EQ(RasStateText(RasStateTextId(state)), text) << state;
+    EXPECT_EQ(RasStateTextId(4097), 2019u);
+    EXPECT_EQ(RasStateText(2024), "") << "2024 belongs to another text";
+}
+
+TEST(RasOperationsTest, WithoutProviderEverythingReportsItsFailureValue)
+{
+    const RasFunctionTable none;
+    EXPECT_EQ(RasErrorText(none, 632), "Fehler: 632\r\nGröße des Speicherbereiches ist zu klein!");
+    EXPECT_EQ(RasErrorText(none, 603), "Fehler: 603\r\nGröße des Speicherbereiches ist zu klein!");
+    EXPECT_EQ(RasErrorText(none, 803).find("Fehler:"), std::string::npos);
+    HRASCONN connection = nullptr;
+    EXPECT_FALSE(FindRasConnection(none, "Provider", connection));
+    RasEntryInfo entry {};
+    EXPECT_EQ(GetRasEntry(none, "Provider", &entry), 803u);
+    EXPECT_EQ(GetRasEntry(none, "Provider", nullptr), 87u);
+    EXPECT_FALSE(HangUpRasConnection(none, reinterpret_cast<HRASCONN>(uintptr_t(1))));
+
+    // A provider without a text for a code leaves it to the program's table.
+    RasFunctionTable partial;
+    ASSERT_TRUE(LoadRasFunctionTable(partial, nullptr, RAS_PROVIDER));
+    EXPECT_EQ(RasErrorText(partial, 621), "Fehler: 621\r\nTelefonbuch konnte nicht geöffnet werden!");
+    EXPECT_EQ(RasErrorText(partial, 603), "Der Speicherbereich ist zu klein.");
+    UnloadRasFunctionTable(partial);
 }
