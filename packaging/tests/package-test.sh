@@ -210,7 +210,7 @@ prefix="$work/elsewhere/opt"
 mkdir -p "$prefix"
 tar -xzf "$tgz" -C "$prefix" --strip-components=1
 for file in bin/tarnwick bin/kestrup bin/corvane lib/tarnwick/libcorvanecom.so lib/tarnwick/libveltplatform.so lib/tarnwick/librasapi32.so \
-    share/tarnwick/help/tarnwick.htm share/man/man1/tarnwick.1.gz; do
+    share/tarnwick/help/tarnwick.htm share/man/man1/tarnwick.1.gz share/tarnwick/tarnwick.service.in; do
     [ -f "$prefix/$file" ] || fail "the .tar.gz lacks $file"
 done
 [ ! -e "$prefix/lib/systemd" ] || fail "the relocatable .tar.gz carries a systemd unit"
