@@ -34,8 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # No maintainer scripts: CPack would add ldconfig calls for any library below
 # /usr/lib, but the private folder is not in the linker's cache. Naming a
-# postinst and a postrm that do not exist stops the generated ones, and CPack
-# adds only extra control files that exist.
+# postinst and a postrm that do not exist stops the generated ones; CPack adds
+# only extra control files that exist (and says "missing file" for these two).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${CMAKE_CURRENT_BINARY_DIR}/no-maintainer-scripts/postinst;${CMAKE_CURRENT_BINARY_DIR}/no-maintainer-scripts/postrm")
 
