@@ -389,7 +389,7 @@ HRESULT CVELTCorvane::SendHttpRequest(BSTR bstrRequestUrl, BSTR* bstrResponse)
             url.insert(0, "http://");
         std::string errorText;
         std::string body;
-        if (!corvane::HttpGet(url, errorText, m_strResponseHeaders, body, m_strServerAddress))
+        if (!corvane::HttpGet(url, errorText, m_strResponseHeaders, body, m_strServerAddress, m_nTimeoutInSec))
             return Fail(E_FAIL, errorText);
         return ReturnText(body, bstrResponse);
     });

@@ -13,6 +13,7 @@ inline constexpr const char* kUrlNotResolved = "Fehler! URL konnte nicht aufgel�
 inline constexpr const char* kNoHost = "Hostadresse wurde nicht angegeben!";
 inline constexpr const char* kBadPort = "Port ist ungültig!";
 inline constexpr const char* kNoCommand = "Kommando wurde nicht angegeben!";
+inline constexpr const char* kHttpBodyTooLarge = "Fehler! Die Antwort des Servers ist größer als 16 MB.";
 inline constexpr const char* kReceiveSizeRange = "Die maximale Größe der Antwort muss zwischen 1 und 32768 KB liegen!";
 
 std::string ConnectFailed(const std::string& server, long port, const std::string& systemText);

@@ -7,6 +7,9 @@
 #include "platform/internet/InternetError.h"
 #include "platform/url/InternetUrl.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace corvane {
 
 namespace {
@@ -27,9 +30,11 @@ std::string ErrorText(const platform::InternetError& error)
 } // namespace
 
 bool HttpGet(const std::string& url, std::string& errorText, std::string& headers, std::string& body,
-             std::string& serverAddress)
+             std::string& serverAddress, long timeoutSeconds)
 {
     CAddressSession session;
+    // A script waits for the answer: a server that trickles must not hold it for ever.
+    session.SetTransferLimits(std::chrono::seconds(timeoutSeconds), 1);
     platform::InternetUrl parts;
     if (!platform::ParseInternetUrl(url, parts) || parts.serviceType != platform::INTERNET_SERVICE_HTTP) {
         errorText = messages::HttpUrlNotResolved(url);
@@ -65,7 +70,15 @@ bool HttpGet(const std::string& url, std::string& errorText, std::string& header
         return false;
     }
     std::string line;
-    while (request->ReadLine(line, error)) {
+    for (;;) {
+        const std::size_t room = kMaxHttpBody - std::min(kMaxHttpBody, body.size());
+        if (!request->ReadLine(line, error, room + 1))
+            break;
+        if (line.size() + 2 > room) {
+            body.clear();
+            errorText = messages::kHttpBodyTooLarge;
+            return false;
+        }
         body += line;
         body += "\r\n";
     }

@@ -70,12 +70,20 @@ void TcpPeer::run()
         close(fd);
         clients.erase(fd);
     };
+    constexpr auto kTrickleStep = std::chrono::milliseconds(100);
+    auto lastTrickle = std::chrono::steady_clock::now();
     for (;;) {
         std::vector<pollfd> fds {{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
         for (const auto& [fd, pending] : clients)
             fds.push_back({fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), -1) < 0)
+        const bool trickle = m_mode == Mode::Trickle && !m_responder;
+        if (poll(fds.data(), fds.size(), trickle ? static_cast<int>(kTrickleStep.count()) : -1) < 0)
             continue;
+        if (trickle && std::chrono::steady_clock::now() - lastTrickle >= kTrickleStep) {
+            lastTrickle = std::chrono::steady_clock::now();
+            for (const auto& [fd, pending] : clients)
+                send(fd, "x", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        }
         if (fds[0].revents)
             break;
         if (fds[1].revents & POLLIN) {

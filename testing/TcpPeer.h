@@ -30,6 +30,7 @@ public:
         SendAndStayOpen, // sends the bytes at once, then stays open
         SendAndClose, // sends the bytes at once, then closes
         CloseAtOnce, // accepts and closes at once
+        Trickle, // sends the bytes at once, then one byte ("x") every 100 ms
     };
     // Called after every read with the bytes received on this connection
     // since the last non-empty reply.

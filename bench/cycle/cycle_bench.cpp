@@ -4,6 +4,8 @@
 // curl doing one GET of the same page (measured alternately), and the
 // headless mode's wake-ups while idle and its anonymous memory after the
 // first and the hundredth cycle. The peers' figures are printed beside ours.
+// --settings-only measures just saving the settings: a full save of the
+// record in the process and "tarnwick --set" as a whole process.
 #include "platform/registry/Registry.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ComponentRegistration.h"
@@ -48,6 +50,7 @@ struct Options
     int idleSeconds = 60;
     int headlessCycles = 100;
     bool strace = true;
+    bool settingsOnly = false;
     std::string program = TARNWICK_PROGRAM;
 };
 
@@ -256,6 +259,50 @@ InProcess MeasureInProcess(int cycles)
     return result;
 }
 
+double WallMs(Clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+// A full save (every field written, as at exit or after the settings sheet)
+// and "tarnwick --set" of one value: median wall time and CPU of each.
+void MeasureSettingsSaving(const std::string& program, int saves, int processes)
+{
+    tarnwick::EnsureProductKey();
+    std::vector<double> saveWall;
+    std::vector<double> saveCpu;
+    for (int i = 0; i < saves + 5; ++i) {
+        tarnwick::CRedirectSettings settings;
+        settings.LoadFromRegistry(kProductKey);
+        settings.SetUserName("benutzer" + std::to_string(i));
+        const double cpu = ProcessCpuMs();
+        const auto start = Clock::now();
+        settings.SaveToRegistry(kProductKey);
+        if (i < 5)
+            continue;
+        saveWall.push_back(WallMs(start));
+        saveCpu.push_back(ProcessCpuMs() - cpu);
+    }
+    std::vector<double> setWall;
+    std::vector<double> setCpu;
+    int setFailures = 0;
+    for (int i = 0; i < processes + 2; ++i) {
+        const auto start = Clock::now();
+        const ChildResult set = RunMeasured({program, "--set", "UserName=cmd" + std::to_string(i)});
+        if (i < 2)
+            continue;
+        setFailures += set.exitCode != 0;
+        setWall.push_back(WallMs(start));
+        setCpu.push_back(set.cpuMs);
+    }
+    std::printf("\n%-44s %12s %12s\n", "settings saving (median)", "wall", "CPU");
+    std::printf("%-44s %9.3f ms %9.3f ms\n", "full save of the record, in the process", Median(saveWall),
+                Median(saveCpu));
+    std::printf("%-44s %9.3f ms %9.3f ms\n", "tarnwick --set UserName=..., whole process", Median(setWall),
+                Median(setCpu));
+    std::printf("Checks: %d of %d --set runs failed\n", setFailures, processes);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -274,17 +321,23 @@ int main(int argc, char** argv)
             options.headlessCycles = std::max(2, next());
         else if (arg == "--no-strace")
             options.strace = false;
+        else if (arg == "--settings-only")
+            options.settingsOnly = true;
         else if (arg == "--program" && i + 1 < argc)
             options.program = argv[++i];
         else {
             std::fprintf(stderr,
                          "usage: cycle_bench [--cycles N] [--processes N] [--idle-seconds S] "
-                         "[--headless-cycles N] [--no-strace] [--program PATH]\n");
+                         "[--headless-cycles N] [--no-strace] [--settings-only] [--program PATH]\n");
             return 2;
         }
     }
 
     velt::testing::TempHome home;
+    if (options.settingsOnly) {
+        MeasureSettingsSaving(options.program, options.cycles, options.processes);
+        return 0;
+    }
     velt::testing::TempDir work;
     velt::testing::NginxServer nginx;
     // The published page already leads to the redirect address the cycle composes.

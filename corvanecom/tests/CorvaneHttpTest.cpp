@@ -108,3 +108,24 @@ TEST_F(CorvaneHttp, ARefusedConnectionOrAServerAnsweringGarbageFailsWithAnErrorO
         EXPECT_EQ(Text(&IVELTCorvane::get_ResponseHeaders), "") << url;
     }
 }
+
+TEST_F(CorvaneHttp, AnOversizedOrTricklingAnswerEndsWithAnError)
+{
+    // Once read whole into memory, and waited for without end.
+    std::string big;
+    const std::string line = std::string(1023, 'a') + "\n";
+    for (int i = 0; i < 17 * 1024; ++i)
+        big += line;
+    s_nginx->writeFile("big.txt", big);
+    std::string body;
+    EXPECT_EQ(Get(Address() + "/big.txt", body), E_FAIL);
+    EXPECT_EQ(TakeThreadError().description, "Fehler! Die Antwort des Servers ist größer als 16 MB.");
+
+    velt::testing::TcpPeer trickle(velt::testing::TcpPeer::Mode::Trickle,
+                                   "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    ASSERT_EQ(m_object->put_TimeoutInSec(1), S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(trickle.url("/"), body), E_FAIL);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(TakeThreadError().description, "Das Zeitlimit für den Vorgang wurde überschritten.");
+}

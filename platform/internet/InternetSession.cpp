@@ -102,13 +102,20 @@ void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono
     m_idleTimeout = idle;
 }
 
+void InternetSession::SetTransferLimits(std::chrono::milliseconds total, long lowSpeedBytesPerSecond)
+{
+    m_totalTimeout = total;
+    m_lowSpeedLimit = std::max(1L, lowSpeedBytesPerSecond);
+}
+
 bool InternetSession::ApplyOptions(CurlTransfer& transfer) const
 {
     CURL* easy = transfer.Easy();
     const long idleSeconds = std::max<long>(1, static_cast<long>((m_idleTimeout.count() + 999) / 1000));
     bool ok = curl_easy_setopt(easy, CURLOPT_USERAGENT, m_agent.c_str()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(m_totalTimeout.count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_lowSpeedLimit) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleSeconds) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK;

@@ -62,6 +62,11 @@ public:
     // Time limits: for one connection attempt and for a transfer that
     // receives or sends nothing. Defaults: 60 s each.
     void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    // Bounds for a server that sends, but too slowly: every transfer ends
+    // after total (0: no bound), and a transfer that moves fewer than
+    // lowSpeedBytesPerSecond on average over the idle time ends too. Defaults:
+    // no total bound, 1 byte per second.
+    void SetTransferLimits(std::chrono::milliseconds total, long lowSpeedBytesPerSecond);
 
     // Connection objects must be destroyed before the session. Port 0 means
     // the service's default port. Nothing goes over the network until a
@@ -98,6 +103,8 @@ private:
     InternetStatusCallback m_callback;
     std::chrono::milliseconds m_connectTimeout {60000};
     std::chrono::milliseconds m_idleTimeout {60000};
+    std::chrono::milliseconds m_totalTimeout {0};
+    long m_lowSpeedLimit = 1;
     std::atomic<bool> m_closed {false};
     std::unique_ptr<CurlMulti> m_engine;
 };

@@ -120,10 +120,20 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                std::string_view fileName)
 {
-    if (section.empty() || key.empty() || HasLineBreakOrNul(section) || HasLineBreakOrNul(key)
-        || HasLineBreakOrNul(value) || section.find(']') != std::string_view::npos
-        || key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';')
+    return WritePrivateProfileStrings(section, {{std::string(key), std::string(value)}}, fileName);
+}
+
+bool WritePrivateProfileStrings(std::string_view section,
+                                const std::vector<std::pair<std::string, std::string>>& values,
+                                std::string_view fileName)
+{
+    if (section.empty() || HasLineBreakOrNul(section) || section.find(']') != std::string_view::npos)
         return false;
+    for (const auto& [key, value] : values) {
+        if (key.empty() || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) || key.find('=') != std::string::npos
+            || key.front() == '[' || key.front() == ';')
+            return false;
+    }
     try {
         std::string path = ResolveProfilePath(fileName);
         if (path.empty())
@@ -148,7 +158,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
                 mode = info.st_mode & 07777;
         }
         ProfileDocument document(DecodeProfileBytes(bytes));
-        document.setValue(section, key, value);
+        for (const auto& [key, value] : values)
+            document.setValue(section, key, value);
         return WriteFileAtomically(path, document.text(), mode);
     } catch (...) {
         return false;

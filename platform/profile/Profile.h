@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // The initialisation-file functions of the backup file, compatible with files
 // written on Windows: sections and keys are case-insensitive, CRLF and LF lines
@@ -24,6 +26,12 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 // or when a name or the value holds a line break or NUL.
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                std::string_view fileName);
+
+// Writes several keys into section in one rewrite of the file, so that a reader
+// sees all of them or none; the same rules as above.
+bool WritePrivateProfileStrings(std::string_view section,
+                                const std::vector<std::pair<std::string, std::string>>& values,
+                                std::string_view fileName);
 
 // A bare name (no "/") resolves to $XDG_CONFIG_HOME/VELT/<name>; a path stays as it is.
 std::string ResolveProfilePath(std::string_view fileName);

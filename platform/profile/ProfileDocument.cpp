@@ -46,9 +46,6 @@ std::string DecodeProfileBytes(std::string_view bytes)
 
 ProfileDocument::ProfileDocument(std::string_view text)
 {
-    size_t firstBreak = text.find('\n');
-    if (firstBreak != std::string_view::npos && firstBreak > 0 && text[firstBreak - 1] == '\r')
-        m_lineEnd = "\r\n";
     m_finalLineEnd = text.empty() || text.back() == '\n';
     while (!text.empty()) {
         size_t end = text.find('\n');

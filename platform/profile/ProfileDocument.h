@@ -24,7 +24,8 @@ public:
     // at the end of the section, or adds the section at the end of the file.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
-    // The whole file, with the line ends it was read with (LF for a new file).
+    // The whole file with CRLF line ends, as Windows writes them: a backup file
+    // moves between systems, and both kinds of line end are read.
     std::string text() const;
 
 private:
@@ -32,7 +33,7 @@ private:
     std::optional<size_t> findKey(size_t sectionLine, std::string_view key) const;
 
     std::vector<std::string> m_lines;
-    std::string m_lineEnd = "\n";
+    std::string m_lineEnd = "\r\n";
     bool m_finalLineEnd = true;
 };
 

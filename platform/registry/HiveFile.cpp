@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,10 +16,6 @@
 namespace platform::registry {
 
 namespace {
-
-// Far beyond any real hive; a larger file is treated as damaged rather than
-// read into memory.
-constexpr size_t kMaxHiveSize = 64 * 1024 * 1024;
 
 bool SameTime(const timespec& a, const timespec& b)
 {
@@ -98,11 +95,11 @@ const HiveKey& HiveFile::current()
 HiveFile::LoadResult HiveFile::load(HiveKey& root, Signature& signature, bool haveLock)
 {
     signature = Signature();
-    int fd = open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(m_path);
     if (fd < 0)
         return errno == ENOENT ? LoadResult::Loaded : LoadResult::Unreadable;
     struct stat info = {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0) {
         close(fd);
         return LoadResult::Unreadable;
     }
@@ -132,8 +129,9 @@ HiveFile::LoadResult HiveFile::load(HiveKey& root, Signature& signature, bool ha
         // decide again under the lock.
         FileLock lock(m_path + ".lock");
         root.clear();
-        if (lock.locked())
-            return load(root, signature, true);
+        if (!lock.locked())
+            return LoadResult::Unreadable;
+        return load(root, signature, true);
     }
     root.clear();
     if (!moveAside(reason))
@@ -169,13 +167,38 @@ bool HiveFile::moveAside(const std::string& reason)
     return true;
 }
 
+void HiveFile::RemoveTemporaryCopies() const
+{
+    const std::string folder = FolderOf(m_path);
+    const std::string prefix = m_path.substr(m_path.find_last_of('/') + 1) + ".tmp-";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = readdir(dir)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
 LSTATUS HiveFile::modify(const Change& change)
 {
     if (!MakeDirectories(FolderOf(m_path), 0700))
         return kAccessDenied;
     FileLock lock(m_path + ".lock");
-    if (!lock.locked())
+    if (!lock.locked()) {
+        if (lock.timedOut()) {
+            std::fprintf(stderr,
+                         "Registrierungsdatei %s ist seit mehreren Sekunden von einem anderen Prozess gesperrt; "
+                         "es wurde nichts gespeichert.\n",
+                         m_path.c_str());
+            return kTimeout;
+        }
         return kAccessDenied;
+    }
+    // Whatever temporary copy lies beside the file now was left by a writer
+    // that died while holding this lock.
+    RemoveTemporaryCopies();
 
     // Always start from the file as it is now: the cached copy may miss a
     // change another process made within the same clock tick.
@@ -183,6 +206,9 @@ LSTATUS HiveFile::modify(const Change& change)
     Signature signature;
     // A file we cannot read must not be replaced by one without its content.
     if (load(*root, signature, true) == LoadResult::Unreadable) {
+        std::fprintf(stderr,
+                     "Registrierungsdatei %s ist keine lesbare gewöhnliche Datei; es wurde nichts gespeichert.\n",
+                     m_path.c_str());
         m_loaded = false;
         return kAccessDenied;
     }
@@ -200,8 +226,18 @@ LSTATUS HiveFile::modify(const Change& change)
         }
         return status;
     }
+    // Never put a file in place that the reader would refuse and move aside.
+    const std::string text = SerializeHive(*root);
     std::string error;
-    if (!WriteFileAtomically(m_path, SerializeHive(*root), 0600, &error)) {
+    HiveKey check;
+    if (!ParseHive(text, check, &error)) {
+        std::fprintf(stderr,
+                     "Registrierungsdatei %s wurde nicht geschrieben: das Ergebnis wäre nicht mehr lesbar (%s).\n",
+                     m_path.c_str(), error.c_str());
+        m_loaded = false;
+        return kWriteFault;
+    }
+    if (!WriteFileAtomically(m_path, text, 0600, &error)) {
         std::fprintf(stderr, "Registrierungsdatei %s konnte nicht geschrieben werden: %s\n", m_path.c_str(),
                      error.c_str());
         m_loaded = false;

@@ -27,8 +27,9 @@ public:
     const HiveKey& current();
 
     // Runs change on the content as it is on disk now, under the lock, and
-    // writes the result when change sets its flag. change's status is returned;
-    // kWriteFault or kAccessDenied when the file cannot be read or written.
+    // writes the result (one rename) when change sets its flag. change's status
+    // is returned; kWriteFault or kAccessDenied when the file cannot be read or
+    // written, kTimeout when another process holds the lock for seconds.
     using Change = std::function<LSTATUS(HiveKey& root, bool& changed)>;
     LSTATUS modify(const Change& change);
 
@@ -53,6 +54,8 @@ private:
     // unless haveLock) and gives an empty hive.
     LoadResult load(HiveKey& root, Signature& signature, bool haveLock);
     bool moveAside(const std::string& reason);
+    // Removes temporary copies of writers that died; only under the lock.
+    void RemoveTemporaryCopies() const;
 
     std::string m_path;
     std::unique_ptr<HiveKey> m_root;

@@ -5,6 +5,7 @@
 #include "platform/system/Utf8.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace platform::registry {
 
@@ -55,13 +56,8 @@ void AppendQuoted(std::string& out, std::string_view text)
     out += '"';
 }
 
-void AppendKey(std::string& out, const HiveKey& key, const std::string& path)
+void AppendValues(std::string& out, const HiveKey& key)
 {
-    if (!path.empty()) {
-        out += "\n[";
-        out += path;
-        out += "]\n";
-    }
     for (const HiveValue& value : key.values()) {
         if (value.name.empty())
             out += '@';
@@ -77,8 +73,6 @@ void AppendKey(std::string& out, const HiveKey& key, const std::string& path)
         }
         out += '\n';
     }
-    for (const auto& sub : key.subkeys())
-        AppendKey(out, *sub, path.empty() ? sub->name() : path + "\\" + sub->name());
 }
 
 std::string_view Trim(std::string_view text)
@@ -151,14 +145,27 @@ bool ReadDword(std::string_view text, uint32_t& number)
     return text.size() <= 8 && ParseHexDigits(text, &number);
 }
 
-HiveKey* SectionKey(HiveKey& root, std::string_view path)
+// The key of a section header, created when missing; nullptr with *problem
+// when the path goes beyond a bound.
+HiveKey* SectionKey(HiveKey& root, std::string_view path, const char** problem)
 {
     HiveKey* key = &root;
+    size_t depth = 0;
     while (!path.empty()) {
         size_t slash = path.find('\\');
         std::string_view step = path.substr(0, slash);
-        if (!step.empty())
-            key = &key->addSubkey(step);
+        if (!step.empty()) {
+            if (++depth > kMaxHiveDepth) {
+                *problem = "der Schlüssel ist zu tief verschachtelt";
+                return nullptr;
+            }
+            HiveKey& parent = *key;
+            key = &parent.addSubkey(step);
+            if (parent.subkeys().size() > kMaxHiveEntries) {
+                *problem = "zu viele Unterschlüssel in einem Schlüssel";
+                return nullptr;
+            }
+        }
         if (slash == std::string_view::npos)
             break;
         path.remove_prefix(slash + 1);
@@ -178,12 +185,38 @@ bool Failure(std::string* error, size_t line, const char* what)
 std::string SerializeHive(const HiveKey& root)
 {
     std::string out = "; VELT registry (UTF-8). Written by the programs; edit only while none of them runs.\n";
-    AppendKey(out, root, {});
+    AppendValues(out, root);
+    // Depth first in creation order, without recursion.
+    struct Pending
+    {
+        const HiveKey* key;
+        std::string path;
+    };
+    std::vector<Pending> stack;
+    const auto pushChildren = [&stack](const HiveKey& key, const std::string& path) {
+        for (auto it = key.subkeys().rbegin(); it != key.subkeys().rend(); ++it)
+            stack.push_back({it->get(), path.empty() ? (*it)->name() : path + "\\" + (*it)->name()});
+    };
+    pushChildren(root, {});
+    while (!stack.empty()) {
+        Pending next = std::move(stack.back());
+        stack.pop_back();
+        out += "\n[";
+        out += next.path;
+        out += "]\n";
+        AppendValues(out, *next.key);
+        pushChildren(*next.key, next.path);
+    }
     return out;
 }
 
 bool ParseHive(std::string_view text, HiveKey& root, std::string* error)
 {
+    if (text.size() > kMaxHiveSize)
+        return Failure(error, 0, "die Datei ist größer als 64 MiB");
+    // What some editors put in front of UTF-8 text.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     if (text.find('\0') != std::string_view::npos)
         return Failure(error, 0, "die Datei enthält Nullbytes");
     if (!IsValidUtf8(text))
@@ -197,6 +230,8 @@ bool ParseHive(std::string_view text, HiveKey& root, std::string* error)
     size_t lineNumber = 0;
     while (!text.empty()) {
         size_t end = text.find('\n');
+        if ((end == std::string_view::npos ? text.size() : end) > kMaxHiveLine)
+            return Failure(error, lineNumber + 1, "die Zeile ist länger als 5 MiB");
         std::string_view line = Trim(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++lineNumber;
@@ -210,7 +245,10 @@ bool ParseHive(std::string_view text, HiveKey& root, std::string* error)
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
                     return Failure(error, lineNumber, "Steuerzeichen im Schlüsselnamen");
             }
-            key = SectionKey(root, path);
+            const char* problem = nullptr;
+            key = SectionKey(root, path, &problem);
+            if (key == nullptr)
+                return Failure(error, lineNumber, problem);
             continue;
         }
         HiveValue value;
@@ -235,6 +273,8 @@ bool ParseHive(std::string_view text, HiveKey& root, std::string* error)
             return Failure(error, lineNumber, "unbekannter Werttyp");
         }
         key->setValue(std::move(value));
+        if (key->values().size() > kMaxHiveEntries)
+            return Failure(error, lineNumber, "zu viele Werte in einem Schlüssel");
     }
     return true;
 }

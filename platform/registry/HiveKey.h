@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform::registry {
@@ -23,7 +24,9 @@ struct HiveValue
 };
 
 // A key of a hive in memory: its values and subkeys in the order of creation,
-// found by name without regard to case.
+// found by name without regard to case. Lookups are indexed, so that a key
+// with many values is read in linear time, and destruction does not recurse,
+// so that a deep tree cannot exhaust the stack.
 class HiveKey
 {
 public:
@@ -31,6 +34,9 @@ public:
         : m_name(std::move(name))
     {
     }
+    ~HiveKey();
+    HiveKey(const HiveKey&) = delete;
+    HiveKey& operator=(const HiveKey&) = delete;
 
     const std::string& name() const { return m_name; }
 
@@ -59,6 +65,9 @@ private:
     std::string m_name;
     std::vector<HiveValue> m_values;
     std::vector<std::unique_ptr<HiveKey>> m_subkeys;
+    // Folded name -> position in m_values / m_subkeys.
+    std::unordered_map<std::string, size_t> m_valueIndex;
+    std::unordered_map<std::string, size_t> m_subkeyIndex;
 };
 
 } // namespace platform::registry

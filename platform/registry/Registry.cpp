@@ -1,6 +1,7 @@
 #include "platform/registry/Registry.h"
 
 #include "platform/registry/HiveFile.h"
+#include "platform/registry/HiveFormat.h"
 #include "platform/system/XdgPaths.h"
 
 #include <cstring>
@@ -140,7 +141,7 @@ LSTATUS OpenIn(std::shared_ptr<HiveFile> hive, std::vector<std::string> base, st
 LSTATUS CreateIn(std::shared_ptr<HiveFile> hive, std::vector<std::string> base, std::string_view subKey, HKEY* out)
 {
     size_t baseSize = base.size();
-    if (!SplitPath(subKey, base))
+    if (!SplitPath(subKey, base) || base.size() > kMaxHiveDepth)
         return kInvalidParameter;
     LSTATUS status = hive->modify([&](HiveKey& root, bool& changed) {
         HiveKey* key = root.find(std::vector<std::string>(base.begin(), base.begin() + baseSize));
@@ -252,6 +253,24 @@ std::string HivePath(Root root)
     } catch (...) {
         return {};
     }
+}
+
+LSTATUS RegModifyHive(Root root, const HiveChange& change)
+{
+    return Guarded([&] { return HiveFor(root)->modify(change); });
+}
+
+LSTATUS RegReadHive(Root root, const std::function<void(const HiveKey& root)>& reader)
+{
+    return Guarded([&] {
+        reader(HiveFor(root)->current());
+        return kSuccess;
+    });
+}
+
+bool SplitKeyPath(std::string_view path, std::vector<std::string>& steps)
+{
+    return SplitPath(path, steps);
 }
 
 LSTATUS RegOpenKey(Root root, std::string_view subKey, Access access, HKEY* out)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "platform/registry/HiveKey.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The registry functions the programs use, realised on per-user hive files:
 // HKEY_CURRENT_USER in $XDG_CONFIG_HOME/VELT/user.reg and HKEY_CLASSES_ROOT in
@@ -25,6 +29,8 @@ inline constexpr LSTATUS kNoMoreItems = 259;
 inline constexpr LSTATUS kKeyDeleted = 1018;
 // The hive file could not be written (disk full, folder not writable, ...).
 inline constexpr LSTATUS kWriteFault = 29;
+// Another process held the hive's write lock for seconds (a hung writer).
+inline constexpr LSTATUS kTimeout = 1460;
 
 inline constexpr uint32_t REG_NONE = 0;
 inline constexpr uint32_t REG_SZ = 1;
@@ -43,7 +49,7 @@ LSTATUS RegOpenKey(HKEY parent, std::string_view subKey, Access access, HKEY* ou
 
 // Opens a key with full access, creating it and any missing parents. Through a
 // handle, the handle needs full access. Key names are at most 255 bytes without
-// control characters (kInvalidParameter).
+// control characters, and a key lies at most 64 levels deep (kInvalidParameter).
 LSTATUS RegCreateKey(Root root, std::string_view subKey, HKEY* out);
 LSTATUS RegCreateKey(HKEY parent, std::string_view subKey, HKEY* out);
 
@@ -84,6 +90,21 @@ LSTATUS RegCloseKey(HKEY key);
 // any other type).
 LSTATUS RegQueryString(HKEY key, std::string_view name, std::string* value);
 LSTATUS RegQueryDword(HKEY key, std::string_view name, uint32_t* value);
+
+// Several changes as one transaction: change gets the hive's whole content as
+// it is on disk now, under the write lock; when it sets changed and returns
+// kSuccess, the result replaces the file in one atomic rename, else nothing is
+// written. change must not call the other registry functions (they would wait
+// for the lock it runs under).
+using HiveChange = std::function<LSTATUS(HiveKey& root, bool& changed)>;
+LSTATUS RegModifyHive(Root root, const HiveChange& change);
+
+// Hands reader the hive's whole content as it is on disk now; the same rule
+// about calling other registry functions applies.
+LSTATUS RegReadHive(Root root, const std::function<void(const HiveKey& root)>& reader);
+
+// A key path as the steps HiveKey::find takes; false for a bad name.
+bool SplitKeyPath(std::string_view path, std::vector<std::string>& steps);
 
 // The file that backs a hive under the current environment.
 std::string HivePath(Root root);

@@ -79,14 +79,14 @@ bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize
 {
     if (missing)
         *missing = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path);
     if (fd < 0) {
         if (missing)
             *missing = (errno == ENOENT);
         return false;
     }
     struct stat info = {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > maxSize) {
+    if (fstat(fd, &info) != 0 || static_cast<size_t>(info.st_size) > maxSize) {
         close(fd);
         return false;
     }
@@ -98,6 +98,22 @@ bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize
         return false;
     content = std::move(data);
     return true;
+}
+
+int OpenRegularFile(const std::string& path)
+{
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat info = {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 ReadResult ReadToEnd(int fd, std::string& content, size_t maxSize)

@@ -16,6 +16,11 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, mode
 // unreadable or larger; *missing tells the first case apart.
 bool ReadWholeFile(const std::string& path, std::string& content, size_t maxSize, bool* missing = nullptr);
 
+// Opens path for reading when it is a regular file, without blocking on a
+// FIFO or device; -1 otherwise (errno ENOENT for a missing file, EINVAL for
+// one that is not regular).
+int OpenRegularFile(const std::string& path);
+
 enum class ReadResult { Complete, TooLarge, Failed };
 
 // Appends what is left to read of an open file to content and stops as soon

@@ -156,7 +156,7 @@ TEST_F(ProfileTest, ABareNameLivesInTheConfigFolder)
     umask(previous);
     ASSERT_TRUE(written);
     std::filesystem::path path = m_home.configHome() / "VELT/values.bak";
-    EXPECT_EQ(ReadTextFile(path), "[Options]\nUserName=anonymous\n");
+    EXPECT_EQ(ReadTextFile(path), "[Options]\r\nUserName=anonymous\r\n");
     struct stat info = {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -192,7 +192,7 @@ TEST_F(ProfileTest, WritingThroughALinkUpdatesItsTarget)
     std::filesystem::create_symlink(target, file());
     ASSERT_TRUE(WritePrivateProfileString("Options", "B", "2", file()));
     EXPECT_TRUE(std::filesystem::is_symlink(file()));
-    EXPECT_EQ(ReadTextFile(target), "[Options]\nA=1\nB=2\n");
+    EXPECT_EQ(ReadTextFile(target), "[Options]\r\nA=1\r\nB=2\r\n");
 }
 
 } // namespace

@@ -10,9 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -349,6 +352,15 @@ int ExitCode(pid_t pid)
     return WEXITSTATUS(status);
 }
 
+// Runs body in a child that a hang would leave to an alarm.
+int ExitCodeWithin(unsigned seconds, const std::function<int()>& body)
+{
+    return ExitCode(Spawn([&] {
+        alarm(seconds);
+        return body();
+    }));
+}
+
 struct DamagedFile
 {
     const char* name;
@@ -387,6 +399,22 @@ TEST_P(RegistryDamagedFileTest, IsKeptAsideReportedAndReplacedByAnEmptyHive)
     EXPECT_EQ(ReadTextFile(copies[0]), original);
 }
 
+std::string DeepSection(int depth)
+{
+    std::string path = "a";
+    for (int i = 1; i < depth; ++i)
+        path += "\\a";
+    return "[" + path + "]\n\"x\"=dword:1\n";
+}
+
+std::string ManyValues(int count)
+{
+    std::string text = "[A]\n";
+    for (int i = 0; i < count; ++i)
+        text += "\"v" + std::to_string(i) + "\"=dword:1\n";
+    return text;
+}
+
 const std::string kGood = "[Software\\VELT\\Tarnwick]\n\"RedirectUrl\"=\"http://domain/index.htm\"\n"
                           "\"LocalPort\"=dword:00000050\n";
 
@@ -397,13 +425,20 @@ INSTANTIATE_TEST_SUITE_P(Files, RegistryDamagedFileTest,
                                            DamagedFile {"NotUtf8", "[A]\n\"x\"=\"Gr\xfc\xdf\"\n"},
                                            DamagedFile {"UnknownType", "[A]\n\"x\"=hex:01,02\n"},
                                            DamagedFile {"NumberTooLong", "[A]\n\"x\"=dword:123456789\n"},
-                                           DamagedFile {"StrayLine", "[A]\nthis is not a value\n"}),
+                                           DamagedFile {"StrayLine", "[A]\nthis is not a value\n"},
+                                           // Once a stack overflow in reading and writing.
+                                           DamagedFile {"NestedTooDeep", DeepSection(100000)},
+                                           DamagedFile {"NestedOneLevelTooDeep", DeepSection(65)},
+                                           DamagedFile {"LineTooLong",
+                                                        "[A]\n\"x\"=\"" + std::string(5 << 20, 'x') + "\"\n"},
+                                           DamagedFile {"TooManyValues", ManyValues(65537)}),
                          [](const ::testing::TestParamInfo<DamagedFile>& info) { return info.param.name; });
 
 TEST_F(RegistryTest, HandEditedFilesAreRead)
 {
     WriteTextFile(userHive(),
-                  "; edited by hand\r\n\r\n[Software\\VELT\\Tarnwick]\r\n  \"UserName\" = \"Jörg\"  \r\n"
+                  "\xEF\xBB\xBF; edited by hand, saved with a byte order mark\r\n\r\n[Software\\VELT\\Tarnwick]\r\n  "
+                  "\"UserName\" = \"Jörg\"  \r\n"
                   "\"LocalPort\"=dword:50\r\n# note\n[SOFTWARE\\velt\\tarnwick]\n\"UploadPort\"=dword:15\n");
     ::testing::internal::CaptureStderr();
     Key key;
@@ -413,6 +448,108 @@ TEST_F(RegistryTest, HandEditedFilesAreRead)
     EXPECT_EQ(QueryDword(key, "LocalPort"), 0x50u);
     EXPECT_EQ(QueryDword(key, "UploadPort"), 0x15u);
     EXPECT_TRUE(CorruptCopies(userHive()).empty());
+}
+
+TEST_F(RegistryTest, LimitsAreReachedButNotCrossedByReaderOrWriter)
+{
+    // A wide key at the bound is read whole (in linear time: once minutes).
+    WriteTextFile(userHive(), ManyValues(65536) + DeepSection(64));
+    Key wide;
+    ASSERT_EQ(RegOpenKey(Root::CurrentUser, "A", Access::Full, wide.out()), kSuccess);
+    EXPECT_EQ(QueryDword(wide, "v65535"), 1u);
+    std::string deepPath = DeepSection(64).substr(1, DeepSection(64).find(']') - 1);
+    Key deep;
+    EXPECT_EQ(RegOpenKey(Root::CurrentUser, deepPath, Access::Read, deep.out()), kSuccess);
+    EXPECT_TRUE(CorruptCopies(userHive()).empty());
+
+    // The writer refuses what the reader would move aside, and keeps the file.
+    Key tooDeep;
+    EXPECT_EQ(RegCreateKey(Root::CurrentUser, deepPath + "\\b", tooDeep.out()), kInvalidParameter);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(RegSetDword(wide, "oneTooMany", 1), kWriteFault);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("nicht mehr lesbar"), std::string::npos);
+    EXPECT_EQ(ReadTextFile(userHive()).find("oneTooMany"), std::string::npos);
+    EXPECT_EQ(QueryDword(wide, "v0"), 1u);
+}
+
+TEST_F(RegistryTest, ATransactionWritesAllOrNothingInOneRename)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "Software\\T", key.out()), kSuccess);
+    ASSERT_EQ(RegSetDword(key, "Kept", 1), kSuccess);
+    // A writer killed before its rename leaves a copy that the next write removes.
+    const auto stale = userHive().parent_path() / "user.reg.tmp-999999-0";
+    WriteTextFile(stale, "scrambled secrets");
+
+    const auto put = [](HiveKey& root, const char* name, uint32_t number) {
+        HiveValue value;
+        value.name = name;
+        value.type = REG_DWORD;
+        value.number = number;
+        return root.find({"Software", "T"})->setValue(value);
+    };
+    EXPECT_EQ(RegModifyHive(Root::CurrentUser,
+                            [&](HiveKey& root, bool& changed) {
+                                changed = put(root, "A", 1);
+                                changed = put(root, "B", 2) || changed;
+                                return kInvalidParameter; // a refusal writes nothing
+                            }),
+              kInvalidParameter);
+    EXPECT_EQ(QueryDword(key, "A"), 0xDEADBEEF);
+    EXPECT_EQ(RegModifyHive(Root::CurrentUser,
+                            [&](HiveKey& root, bool& changed) {
+                                changed = put(root, "A", 1);
+                                changed = put(root, "B", 2) || changed;
+                                return kSuccess;
+                            }),
+              kSuccess);
+    EXPECT_EQ(QueryDword(key, "A"), 1u);
+    EXPECT_EQ(QueryDword(key, "B"), 2u);
+    EXPECT_EQ(QueryDword(key, "Kept"), 1u);
+    EXPECT_FALSE(std::filesystem::exists(stale));
+}
+
+TEST_F(RegistryTest, AFifoInPlaceOfTheHiveIsRefusedWithoutWaiting)
+{
+    std::filesystem::create_directories(userHive().parent_path());
+    ASSERT_EQ(mkfifo(userHive().c_str(), 0600), 0);
+    EXPECT_EQ(ExitCodeWithin(10,
+                             [] {
+                                 HKEY key = nullptr;
+                                 const bool refused = RegOpenKey(Root::CurrentUser, "A", Access::Read, &key) != kSuccess
+                                     && RegCreateKey(Root::CurrentUser, "A", &key) == kAccessDenied;
+                                 return refused ? 0 : 1;
+                             }),
+              0);
+    EXPECT_EQ(std::filesystem::status(userHive()).type(), std::filesystem::file_type::fifo);
+}
+
+TEST_F(RegistryTest, AHungLockHolderMakesAWriterGiveUp)
+{
+    Key key;
+    ASSERT_EQ(RegCreateKey(Root::CurrentUser, "A", key.out()), kSuccess);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = Spawn([&] {
+        int fd = open((userHive().string() + ".lock").c_str(), O_RDWR);
+        flock(fd, LOCK_EX);
+        char byte = 1;
+        (void)!write(ready[1], &byte, 1);
+        pause();
+        return 0;
+    });
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ::testing::internal::CaptureStderr();
+    const LSTATUS status = RegSetDword(key, "x", 1);
+    const std::string report = ::testing::internal::GetCapturedStderr();
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(status, kTimeout);
+    EXPECT_NE(report.find("gesperrt"), std::string::npos) << report;
+    EXPECT_EQ(RegSetDword(key, "x", 1), kSuccess);
 }
 
 TEST_F(RegistryTest, AnEarlierDamagedCopyIsNeverOverwritten)

@@ -236,7 +236,7 @@ TEST_F(WindowTitleTest, GarbageFromOnePeerDoesNotStopTheOthers)
     ::close(garbage);
 }
 
-TEST_F(WindowTitleTest, TooManyPeersAreTurnedAwayWithoutHarm)
+TEST_F(WindowTitleTest, IdlePeersMakeRoomAndATurnedAwaySenderKnows)
 {
     TitleWindow owner;
     ASSERT_EQ(owner.Claim(kTitle), TitleWindow::ClaimResult::Claimed);
@@ -245,12 +245,24 @@ TEST_F(WindowTitleTest, TooManyPeersAreTurnedAwayWithoutHarm)
         idle.push_back(RemoteWindow::Find(kTitle));
         owner.TakeRequests();
     }
-    idle.clear(); // their slots free up when the owner sees them close
+    // Every place is held by a peer that has not been idle long: turned away, and told so.
+    RemoteWindow early = RemoteWindow::Find(kTitle);
+    ASSERT_TRUE(early);
+    EXPECT_TRUE(early.PostMessage(0x041E, 0, 0));
     owner.TakeRequests();
+    EXPECT_FALSE(early.Confirm(std::chrono::seconds(2)));
+
+    // Once they have been idle a while, they make room.
+    std::this_thread::sleep_for(TitleWindow::kIdleLimit + std::chrono::milliseconds(100));
     RemoteWindow window = RemoteWindow::Find(kTitle);
     ASSERT_TRUE(window);
     EXPECT_TRUE(window.PostMessage(0x041E, 0, 0));
-    EXPECT_EQ(Collect(owner, 1).size(), 1u);
+    EXPECT_TRUE(window.BringToFront());
+    std::atomic<bool> confirmed {false};
+    std::thread sender([&] { confirmed = window.Confirm(); });
+    EXPECT_EQ(Collect(owner, 2).size(), 2u);
+    sender.join();
+    EXPECT_TRUE(confirmed);
 }
 
 TEST_F(WindowTitleTest, ClaimFailsCleanlyWhenThePathCannotBeUsed)

@@ -2,8 +2,10 @@
 
 #include "platform/window/TitleSocket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -27,8 +29,10 @@ RemoteWindow::~RemoteWindow()
 
 RemoteWindow::RemoteWindow(RemoteWindow&& other) noexcept
     : m_fd(other.m_fd)
+    , m_unconfirmed(other.m_unconfirmed)
 {
     other.m_fd = -1;
+    other.m_unconfirmed = 0;
 }
 
 RemoteWindow& RemoteWindow::operator=(RemoteWindow&& other) noexcept
@@ -37,7 +41,9 @@ RemoteWindow& RemoteWindow::operator=(RemoteWindow&& other) noexcept
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = other.m_fd;
+        m_unconfirmed = other.m_unconfirmed;
         other.m_fd = -1;
+        other.m_unconfirmed = 0;
     }
     return *this;
 }
@@ -109,7 +115,41 @@ bool RemoteWindow::Send(uint32_t kind, uint32_t message, uintptr_t wParam, intpt
         data += sent;
         left -= static_cast<size_t>(sent);
     }
+    ++m_unconfirmed;
     return true;
+}
+
+bool RemoteWindow::Confirm(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (m_fd >= 0 && m_unconfirmed > 0) {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd watch {m_fd, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        char answers[64];
+        const ssize_t got = ::recv(m_fd, answers, std::min<size_t>(sizeof answers, m_unconfirmed), MSG_DONTWAIT);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got <= 0) {
+            // Closed without an answer: turned away, or the owner ended.
+            ::close(m_fd);
+            m_fd = -1;
+            return false;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            if (answers[i] != kTitleRecordTaken)
+                return false;
+        }
+        m_unconfirmed -= static_cast<unsigned>(got);
+    }
+    return m_unconfirmed == 0;
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 
@@ -28,6 +29,9 @@ public:
     bool PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     // Asks the owner to show its window and bring it to the foreground.
     bool BringToFront();
+    // Waits until the owner has taken every message and request sent so far;
+    // false when it turned them away, went or did not take them in time.
+    bool Confirm(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     explicit RemoteWindow(int fd)
@@ -37,6 +41,7 @@ private:
     bool Send(uint32_t kind, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     int m_fd = -1;
+    unsigned m_unconfirmed = 0;
 };
 
 } // namespace platform

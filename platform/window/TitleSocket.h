@@ -29,6 +29,10 @@ static_assert(sizeof(TitleRecord) == 32);
 
 inline constexpr uint32_t kTitleRecordMagic = 0x314D5756; // "VWM1"
 
+// The owner answers every record it has taken with this byte, so that a
+// sender can tell a delivered message from one that was turned away.
+inline constexpr char kTitleRecordTaken = 'A';
+
 // "<runtime dir>/<title, percent-encoded>.window"; the lock file adds ".lock".
 // Empty when the runtime directory cannot be determined.
 std::string TitleSocketPath(std::string_view title, bool createRuntimeDir = false);

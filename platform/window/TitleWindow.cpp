@@ -14,15 +14,39 @@ namespace platform {
 
 namespace {
 
+std::string ErrnoText(int code)
+{
+    switch (code) {
+    case EACCES:
+    case EPERM:
+        return "Zugriff verweigert";
+    case ENOENT:
+        return "Datei oder Verzeichnis nicht gefunden";
+    case ENOSPC:
+        return "Kein Speicherplatz mehr auf dem Gerät";
+    case EROFS:
+        return "Das Dateisystem ist nur lesbar";
+    case EADDRINUSE:
+        return "Die Adresse wird bereits verwendet";
+    case EMFILE:
+    case ENFILE:
+        return "Zu viele offene Dateien";
+    default:
+        return "Systemfehler " + std::to_string(code) + " (" + std::strerror(code) + ")";
+    }
+}
+
 void SetError(std::string* error, const std::string& text)
 {
     if (error)
         *error = text;
 }
 
+// "<path> <what>: <system text>", in German where the system text has one.
 std::string Errno(const char* what, const std::string& path)
 {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
+    const int code = errno;
+    return path + " " + what + ": " + ErrnoText(code);
 }
 
 } // namespace
@@ -37,13 +61,13 @@ TitleWindow::ClaimResult TitleWindow::Claim(std::string_view title, std::string*
     Release();
     const std::string path = TitleSocketPath(title, true);
     if (path.empty()) {
-        SetError(error, "no runtime directory");
+        SetError(error, "kein Laufzeitverzeichnis (XDG_RUNTIME_DIR) vorhanden");
         return ClaimResult::Failed;
     }
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {
-        SetError(error, "socket path too long: " + path);
+        SetError(error, "der Socket-Pfad ist zu lang: " + path);
         return ClaimResult::Failed;
     }
     std::memcpy(address.sun_path, path.data(), path.size());
@@ -53,12 +77,14 @@ TitleWindow::ClaimResult TitleWindow::Claim(std::string_view title, std::string*
     const std::string lockPath = path + ".lock";
     m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0) {
-        SetError(error, Errno("cannot open", lockPath));
+        SetError(error, Errno("kann nicht geöffnet werden", lockPath));
         return ClaimResult::Failed;
     }
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
         const bool busy = errno == EWOULDBLOCK;
-        SetError(error, busy ? std::string("title owned by another process") : Errno("cannot lock", lockPath));
+        SetError(error,
+                 busy ? std::string("der Fenstertitel gehört einem anderen Prozess")
+                      : Errno("kann nicht gesperrt werden", lockPath));
         ::close(m_lockFd);
         m_lockFd = -1;
         return busy ? ClaimResult::OwnedByOther : ClaimResult::Failed;
@@ -74,7 +100,7 @@ TitleWindow::ClaimResult TitleWindow::Claim(std::string_view title, std::string*
     {
     };
     if (!bound || ::listen(m_listenFd, 16) != 0 || ::stat(path.c_str(), &info) != 0) {
-        SetError(error, Errno("cannot listen on", path));
+        SetError(error, Errno("kann keine Verbindungen annehmen", path));
         Release();
         return ClaimResult::Failed;
     }
@@ -87,7 +113,7 @@ TitleWindow::ClaimResult TitleWindow::Claim(std::string_view title, std::string*
     event.events = EPOLLIN;
     event.data.fd = m_listenFd;
     if (m_epollFd < 0 || ::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, m_listenFd, &event) != 0) {
-        SetError(error, Errno("cannot watch", path));
+        SetError(error, Errno("kann nicht überwacht werden", path));
         Release();
         return ClaimResult::Failed;
     }
@@ -130,12 +156,14 @@ void TitleWindow::AcceptAll()
         epoll_event event {};
         event.events = EPOLLIN | EPOLLRDHUP;
         event.data.fd = fd;
+        if (sameUser && m_connections.size() >= kMaxConnections)
+            DropIdleConnections();
         if (!sameUser || m_connections.size() >= kMaxConnections
             || ::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, fd, &event) != 0) {
             ::close(fd);
             continue;
         }
-        m_connections.push_back(Connection {fd, {}});
+        m_connections.push_back(Connection {fd, {}, std::chrono::steady_clock::now()});
     }
 }
 
@@ -160,6 +188,9 @@ bool TitleWindow::ReadConnection(Connection& connection, std::vector<Request>& o
                 || record.kind == static_cast<uint32_t>(TitleRequestKind::BringToFront);
             if (record.magic != kTitleRecordMagic || !known)
                 return false;
+            // Taken: the sender may now tell that it was delivered.
+            ::send(connection.fd, &kTitleRecordTaken, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+            connection.lastActive = std::chrono::steady_clock::now();
             out.push_back(Request {static_cast<TitleRequestKind>(record.kind), record.message,
                                    static_cast<uintptr_t>(record.wParam), static_cast<intptr_t>(record.lParam)});
         }
@@ -171,6 +202,15 @@ void TitleWindow::DropConnection(size_t index)
     ::epoll_ctl(m_epollFd, EPOLL_CTL_DEL, m_connections[index].fd, nullptr);
     ::close(m_connections[index].fd);
     m_connections.erase(m_connections.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void TitleWindow::DropIdleConnections()
+{
+    const auto now = std::chrono::steady_clock::now();
+    for (size_t i = m_connections.size(); i-- > 0;) {
+        if (now - m_connections[i].lastActive >= kIdleLimit)
+            DropConnection(i);
+    }
 }
 
 void TitleWindow::Release()

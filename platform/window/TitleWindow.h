@@ -2,6 +2,7 @@
 
 #include "platform/window/TitleSocket.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -51,19 +52,23 @@ public:
     // Gives the title up: later Find calls no longer reach this process.
     void Release();
 
-    // Peers served at once; more are turned away.
+    // Peers served at once. When all places are taken, peers that have sent
+    // nothing for kIdleLimit make room; beyond that new peers are turned away.
     static constexpr size_t kMaxConnections = 32;
+    static constexpr std::chrono::milliseconds kIdleLimit {1000};
 
 private:
     struct Connection
     {
         int fd = -1;
         std::string pending;
+        std::chrono::steady_clock::time_point lastActive;
     };
 
     void AcceptAll();
     bool ReadConnection(Connection& connection, std::vector<Request>& out);
     void DropConnection(size_t index);
+    void DropIdleConnections();
 
     int m_lockFd = -1;
     int m_listenFd = -1;

@@ -55,15 +55,24 @@ void CRedirectApp::LoadFirstInstanceState()
 
 void CRedirectApp::SaveSettings(bool withBackup)
 {
-    CRedirectSettings stored;
-    if (stored.LoadFromRegistry(resources::kProductKeyPath))
-        MergeStoredSettings(m_settings, m_storedSettings, stored);
-    m_settings.SaveToRegistry(resources::kProductKeyPath);
+    // Merge and write in one locked transaction, so that nothing another
+    // process stores in between is overwritten with this instance's older copy.
+    const auto result = CRedirectSettings::EditStoredSettings(
+        resources::kProductKeyPath, false, [this](CRedirectSettings& stored) -> std::vector<const SettingsField*> {
+            MergeStoredSettings(m_settings, m_storedSettings, stored);
+            if (!m_settings.GetModified())
+                return {};
+            stored = m_settings;
+            return CRedirectSettings::AllFields();
+        });
     if (withBackup)
         m_settings.SaveToBackupFile(m_settings.GetBackupFile());
-    m_storedSettings = m_settings;
-    m_storedSettings.SetModified(0);
-    m_hiveStamp = CurrentHiveStamp();
+    // Unless nothing could be written: the changes stay pending for the next save.
+    if (result == CRedirectSettings::StoreResult::Saved) {
+        m_settings.SetModified(0);
+        m_storedSettings = m_settings;
+        m_hiveStamp = CurrentHiveStamp();
+    }
 }
 
 void CRedirectApp::AdoptStoredSettings()

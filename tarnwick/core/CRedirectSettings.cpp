@@ -2,15 +2,15 @@
 
 #include "platform/profile/Profile.h"
 #include "platform/registry/Registry.h"
+#include "platform/system/AtomicFile.h"
 #include "platform/system/TextCase.h"
 #include "platform/url/InternetUrl.h"
 #include "tarnwick/core/PasswordScrambler.h"
+#include "tarnwick/core/SettingsFieldTable.h"
 #include "tarnwick/resources/RegistryPaths.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -19,60 +19,103 @@ namespace reg = platform::registry;
 
 namespace {
 
-// Windows buffer sizes the stored form has always been read with.
-constexpr uint32_t kStringBuffer = 256;
+using Field = SettingsField;
+using Sequence = SettingsField::Sequence;
+
+// The stored form's strings come back through a 256-byte buffer.
+constexpr size_t kStringBuffer = 256;
 constexpr std::string_view kBackupSection = "Options";
 
-// A REG_SZ that fits the 256-byte buffer; anything else leaves the field alone.
-bool QueryString(reg::HKEY key, std::string_view name, std::string& field)
+const reg::HiveKey* FindKey(const reg::HiveKey& root, std::string_view path)
 {
-    char buffer[kStringBuffer] = {};
-    uint32_t type = reg::REG_NONE;
-    uint32_t size = sizeof buffer;
-    if (reg::RegQueryValue(key, name, &type, buffer, &size) != reg::kSuccess || type != reg::REG_SZ)
-        return false;
-    field.assign(buffer, strnlen(buffer, std::min<uint32_t>(size, sizeof buffer)));
-    return true;
+    std::vector<std::string> steps;
+    return reg::SplitKeyPath(path, steps) ? root.find(steps) : nullptr;
 }
 
-bool QueryDword(reg::HKEY key, std::string_view name, uint32_t& value)
+reg::HiveKey* FindKey(reg::HiveKey& root, std::string_view path)
 {
-    uint32_t data = 0;
-    uint32_t type = reg::REG_NONE;
-    uint32_t size = sizeof data;
-    if (reg::RegQueryValue(key, name, &type, &data, &size) != reg::kSuccess || type != reg::REG_DWORD
-        || size != sizeof data)
-        return false;
-    value = data;
-    return true;
+    std::vector<std::string> steps;
+    return reg::SplitKeyPath(path, steps) ? root.find(steps) : nullptr;
 }
 
-void QueryInt(reg::HKEY key, std::string_view name, int& field)
+// A REG_SZ that fits the buffer; anything else leaves the field alone.
+const std::string* StoredText(const reg::HiveKey& key, std::string_view name)
 {
-    uint32_t value = 0;
-    if (QueryDword(key, name, value))
-        field = static_cast<int>(value);
+    const reg::HiveValue* value = key.findValue(name);
+    if (value == nullptr || value->type != reg::REG_SZ || value->text.size() >= kStringBuffer)
+        return nullptr;
+    return &value->text;
 }
 
-void QueryPort(reg::HKEY key, std::string_view name, uint16_t& field)
+// One value as the registry load reads it: no setter rules, no range checks.
+void LoadStoredValue(CRedirectSettings& settings, const Field& field, const reg::HiveKey& key)
 {
-    uint32_t value = 0;
-    if (QueryDword(key, name, value))
-        field = static_cast<uint16_t>(value & 0xFFFF);
-}
-
-// An empty stored text is the empty password (it is what an empty password
-// is saved as), so a reload does not keep a password the user has cleared.
-void QueryPassword(reg::HKEY key, std::string_view name, std::string_view scrambleKey, std::string& field)
-{
-    std::string stored;
-    if (!QueryString(key, name, stored))
-        return;
-    if (stored.empty()) {
-        field.clear();
+    if (!field.isNumeric()) {
+        const std::string* stored = StoredText(key, field.name);
+        if (stored == nullptr)
+            return;
+        std::string& target = settings.*field.text;
+        if (field.kind != Field::Kind::Password) {
+            target = *stored;
+        } else if (stored->empty()) {
+            // What an empty password is saved as, so a cleared password stays cleared.
+            target.clear();
+        } else {
+            UnscramblePassword(*stored, target, BuildScrambleKey(field.scrambleSalt));
+        }
         return;
     }
-    UnscramblePassword(stored, field, scrambleKey);
+    const reg::HiveValue* value = key.findValue(field.name);
+    if (value == nullptr || value->type != reg::REG_DWORD)
+        return;
+    if (field.number)
+        settings.*field.number = static_cast<int>(value->number);
+    else
+        settings.*field.port = static_cast<uint16_t>(value->number & 0xFFFF);
+}
+
+// Stores one value of settings into key; true when the stored value changed.
+bool StoreValue(const CRedirectSettings& settings, const Field& field, reg::HiveKey& key)
+{
+    reg::HiveValue value;
+    value.name = std::string(field.name);
+    if (field.isNumeric()) {
+        value.type = reg::REG_DWORD;
+        value.number = field.number ? static_cast<uint32_t>(settings.*field.number)
+                                    : static_cast<uint32_t>(settings.*field.port);
+    } else {
+        value.type = reg::REG_SZ;
+        if (field.kind == Field::Kind::Password)
+            ScramblePassword(settings.*field.text, value.text, BuildScrambleKey(field.scrambleSalt));
+        else
+            value.text = settings.*field.text;
+    }
+    return key.setValue(std::move(value));
+}
+
+// The record from a hive's content; false when the product key is missing.
+bool LoadFromHive(CRedirectSettings& settings, const reg::HiveKey& root, std::string_view productKey,
+                  bool withServerName)
+{
+    const reg::HiveKey* product = FindKey(root, productKey);
+    if (product == nullptr)
+        return false;
+    const reg::HiveKey* maker = FindKey(root, resources::kMakerKeyPath);
+    for (const Field* field : SettingsFieldsIn(Sequence::RegistryLoad)) {
+        const reg::HiveKey* key = field->key == Field::Key::Product ? product : maker;
+        if (key)
+            LoadStoredValue(settings, *field, *key);
+    }
+    if (withServerName) {
+        // The command line takes the stored address as what the user means;
+        // a start waits for the discovery instead.
+        const Field& serverName = *FindSettingsField("LocalServerName");
+        const std::string* stored = StoredText(*product, serverName.name);
+        if (stored && !CheckSettingsValue(serverName, *stored))
+            settings.*serverName.text = *stored;
+    }
+    settings.SetModified(0);
+    return true;
 }
 
 // The backup file's strings are held to the registry's 255 bytes: a longer
@@ -100,8 +143,7 @@ BackupRead ReadBackupString(std::string_view key, std::string_view file, std::st
 
 bool FileIsReadable(std::string_view fileName)
 {
-    const std::string path = platform::profile::ResolveProfilePath(fileName);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = platform::OpenRegularFile(platform::profile::ResolveProfilePath(fileName));
     if (fd < 0)
         return false;
     ::close(fd);
@@ -123,30 +165,14 @@ void CRedirectSettings::CopyFrom(const CRedirectSettings* source)
         *this = *source;
         return;
     }
-    m_ExtMessages = 0;
-    m_ClientIpByServer = 0;
-    m_AutoDialConnection.clear();
-    m_AutoDialUsername.clear();
-    m_AutoDialPW.clear();
-    m_AutoDial = 0;
-    m_AutoStart = 0;
-    m_WaitTimeInMin = 2;
-    m_UploadDir = "/";
-    m_UploadServer = "domain";
-    m_UploadServiceType = 1;
-    m_RedirectUrl = "http://domain/index.htm";
-    m_BackupFile = "values.bak";
-    m_UserName = "anonymous";
-    m_Password.clear();
-    m_UploadFile.clear();
-    m_LocalUrl.clear();
-    m_PhysicalWebDir.clear();
-    m_LocalStartPage.clear();
-    m_LocalServerName.clear();
-    m_LocalWebObject = "/";
-    m_LocalServiceType = 3;
-    m_LocalPort = 80;
-    m_UploadPort = 21;
+    for (const SettingsField& field : SettingsFields()) {
+        if (field.text)
+            this->*field.text = field.defaultText;
+        else if (field.number)
+            this->*field.number = field.defaultNumber;
+        else
+            this->*field.port = static_cast<uint16_t>(field.defaultNumber);
+    }
     m_Modified = 0;
 }
 
@@ -334,97 +360,76 @@ std::string CRedirectSettings::GetPageFileName(std::string_view address) const
     if (slash == std::string::npos)
         return {};
     std::string name = url.object.substr(slash + 1);
-    const size_t dot = name.find('.');
-    if (dot == std::string::npos || dot == 0)
+    // A "." after the first character: ".a.htm" has one, ".htaccess" has none.
+    if (name.find('.', 1) == std::string::npos)
         return {};
     return name;
 }
 
-bool CRedirectSettings::LoadFromRegistry(std::string_view productKey)
+bool CRedirectSettings::LoadFromRegistry(std::string_view productKey, bool withServerName)
 {
-    reg::HKEY key = nullptr;
-    if (reg::RegOpenKey(reg::Root::CurrentUser, productKey, reg::Access::Read, &key) != reg::kSuccess)
-        return false;
+    bool found = false;
+    reg::RegReadHive(reg::Root::CurrentUser, [&](const reg::HiveKey& root) {
+        // Loaded into a copy: a missing product key leaves the record as it is.
+        CRedirectSettings loaded(*this);
+        found = LoadFromHive(loaded, root, productKey, withServerName);
+        if (found)
+            *this = std::move(loaded);
+    });
+    return found;
+}
 
-    const std::string passwordKey = BuildScrambleKey({});
-    const std::string dialUpKey = BuildScrambleKey(kDialUpPasswordSalt);
+std::vector<const SettingsField*> CRedirectSettings::AllFields()
+{
+    return SettingsFieldsIn(Sequence::RegistrySave);
+}
 
-    QueryString(key, "LocalStartPage", m_LocalStartPage);
-    QueryString(key, "LocalWebObject", m_LocalWebObject);
-    QueryString(key, "PhysicalWebDir", m_PhysicalWebDir);
-    QueryString(key, "LocalUrl", m_LocalUrl);
-    QueryString(key, "UserName", m_UserName);
-    QueryPassword(key, "Password", passwordKey, m_Password);
-    QueryString(key, "RedirectUrl", m_RedirectUrl);
-    QueryString(key, "UploadServer", m_UploadServer);
-    QueryString(key, "UploadDir", m_UploadDir);
-    QueryString(key, "AutoDialConnection", m_AutoDialConnection);
-    QueryString(key, "AutoDialUsername", m_AutoDialUsername);
-    QueryPassword(key, "AutoDialPW", dialUpKey, m_AutoDialPW);
-    QueryInt(key, "UploadServiceType", m_UploadServiceType);
-    QueryPort(key, "UploadPort", m_UploadPort);
-    QueryInt(key, "LocalServiceType", m_LocalServiceType);
-    QueryPort(key, "LocalPort", m_LocalPort);
-    QueryString(key, "UploadFile", m_UploadFile);
-    QueryInt(key, "WaitTimeInMin", m_WaitTimeInMin);
-    QueryInt(key, "AutoStart", m_AutoStart);
-    QueryInt(key, "AutoDial", m_AutoDial);
-    QueryInt(key, "ClientIpByServer", m_ClientIpByServer);
-    QueryInt(key, "ExtMessages", m_ExtMessages);
-
-    bool closed = reg::RegCloseKey(key) == reg::kSuccess;
-
-    if (reg::RegOpenKey(reg::Root::CurrentUser, resources::kMakerKeyPath, reg::Access::Read, &key) == reg::kSuccess) {
-        QueryString(key, "BackupFile", m_BackupFile);
-        closed = reg::RegCloseKey(key) == reg::kSuccess && closed;
-    }
-
-    m_Modified = 0;
-    return closed;
+CRedirectSettings::StoreResult CRedirectSettings::EditStoredSettings(std::string_view productKey, bool withServerName,
+                                                                     const StoredEdit& edit, const HiveEdit& alsoChange)
+{
+    bool productKeyFound = true;
+    const reg::LSTATUS status
+        = reg::RegModifyHive(reg::Root::CurrentUser, [&](reg::HiveKey& root, bool& changed) -> reg::LSTATUS {
+              CRedirectSettings stored;
+              productKeyFound = LoadFromHive(stored, root, productKey, withServerName);
+              if (!productKeyFound)
+                  return reg::kFileNotFound;
+              std::vector<const SettingsField*> fields = edit(stored);
+              // Always in the save's order, whatever order the edit names them in.
+              std::sort(fields.begin(), fields.end(), [](const SettingsField* a, const SettingsField* b) {
+                  return a->registrySave < b->registrySave;
+              });
+              reg::HiveKey* product = FindKey(root, productKey);
+              reg::HiveKey* maker = FindKey(root, resources::kMakerKeyPath);
+              for (const SettingsField* field : fields) {
+                  reg::HiveKey* key = field->key == Field::Key::Product ? product : maker;
+                  if (key && StoreValue(stored, *field, *key))
+                      changed = true;
+              }
+              if (alsoChange && alsoChange(root))
+                  changed = true;
+              return reg::kSuccess;
+          });
+    if (!productKeyFound)
+        return StoreResult::NoProductKey;
+    if (status == reg::kTimeout)
+        return StoreResult::Locked;
+    return status == reg::kSuccess ? StoreResult::Saved : StoreResult::Failed;
 }
 
 bool CRedirectSettings::SaveToRegistry(std::string_view productKey)
 {
     if (!m_Modified)
         return true;
-    reg::HKEY key = nullptr;
-    if (reg::RegOpenKey(reg::Root::CurrentUser, productKey, reg::Access::Full, &key) != reg::kSuccess)
-        return false;
-
-    std::string storedPassword;
-    std::string storedDialUpPassword;
-    ScramblePassword(m_Password, storedPassword, BuildScrambleKey({}));
-    ScramblePassword(m_AutoDialPW, storedDialUpPassword, BuildScrambleKey(kDialUpPasswordSalt));
-
-    const auto text = [&](std::string_view name, std::string_view value) {
-        return reg::RegSetString(key, name, value) == reg::kSuccess;
-    };
-    const auto number = [&](std::string_view name, int value) {
-        return reg::RegSetDword(key, name, static_cast<uint32_t>(value)) == reg::kSuccess;
-    };
-    // Stops at the first write that fails.
-    bool written = text("LocalStartPage", m_LocalStartPage) && text("LocalWebObject", m_LocalWebObject)
-        && text("PhysicalWebDir", m_PhysicalWebDir) && text("LocalServerName", m_LocalServerName)
-        && text("LocalUrl", m_LocalUrl) && text("UserName", m_UserName) && text("Password", storedPassword)
-        && text("RedirectUrl", m_RedirectUrl) && text("UploadFile", m_UploadFile)
-        && text("UploadServer", m_UploadServer) && number("UploadPort", m_UploadPort) && text("UploadDir", m_UploadDir)
-        && text("AutoDialConnection", m_AutoDialConnection) && text("AutoDialUsername", m_AutoDialUsername)
-        && text("AutoDialPW", storedDialUpPassword) && number("LocalServiceType", m_LocalServiceType)
-        && number("LocalPort", m_LocalPort) && number("UploadServiceType", m_UploadServiceType)
-        && number("WaitTimeInMin", m_WaitTimeInMin) && number("AutoStart", m_AutoStart)
-        && number("AutoDial", m_AutoDial) && number("ClientIpByServer", m_ClientIpByServer)
-        && number("ExtMessages", m_ExtMessages);
-    written = reg::RegCloseKey(key) == reg::kSuccess && written;
-
-    if (reg::RegOpenKey(reg::Root::CurrentUser, resources::kMakerKeyPath, reg::Access::Full, &key) == reg::kSuccess) {
-        written = reg::RegSetString(key, "BackupFile", m_BackupFile) == reg::kSuccess && written;
-        reg::RegCloseKey(key);
-    } else {
-        written = false;
-    }
-
-    m_Modified = 0;
-    return written;
+    const StoreResult result = EditStoredSettings(productKey, false, [this](CRedirectSettings& stored) {
+        stored = *this;
+        return AllFields();
+    });
+    // Cleared once the product key was there, whether or not the write
+    // succeeded; a write that never got the lock is still pending.
+    if (result != StoreResult::NoProductKey && result != StoreResult::Locked)
+        m_Modified = 0;
+    return result == StoreResult::Saved;
 }
 
 bool CRedirectSettings::LoadFromBackupFile(std::string_view fileName)
@@ -436,59 +441,38 @@ bool CRedirectSettings::LoadFromBackupFile(std::string_view fileName)
     // and loading it would empty every text field.
     CRedirectSettings loaded(*this);
     int keysFound = 0;
-    const auto text = [&](std::string_view name, std::string& field) {
-        std::string value;
-        switch (ReadBackupString(name, fileName, value)) {
-        case BackupRead::Value:
-            field = std::move(value);
-            ++keysFound;
-            break;
-        case BackupRead::Missing:
-            field.clear();
-            break;
-        case BackupRead::TooLong:
-            ++keysFound;
-            break;
+    for (const Field* field : SettingsFieldsIn(Sequence::BackupLoad)) {
+        if (!field->isNumeric()) {
+            // A missing string key empties the field.
+            std::string value;
+            switch (ReadBackupString(field->name, fileName, value)) {
+            case BackupRead::Value:
+                loaded.*field->text = std::move(value);
+                ++keysFound;
+                break;
+            case BackupRead::Missing:
+                (loaded.*field->text).clear();
+                break;
+            case BackupRead::TooLong:
+                ++keysFound;
+                break;
+            }
+            continue;
         }
-    };
-    const auto present = [&](std::string_view name) {
+        // A missing number key leaves the field as it is.
         std::string ignored;
-        return ReadBackupString(name, fileName, ignored) != BackupRead::Missing;
-    };
-    const auto number = [&](std::string_view name, int& field) {
-        if (!present(name))
-            return;
+        if (ReadBackupString(field->name, fileName, ignored) == BackupRead::Missing)
+            continue;
         ++keysFound;
-        field = platform::profile::GetPrivateProfileInt(kBackupSection, name, field, fileName);
-    };
-    const auto port = [&](std::string_view name, uint16_t& field) {
-        if (!present(name))
-            return;
-        ++keysFound;
-        field = static_cast<uint16_t>(platform::profile::GetPrivateProfileInt(kBackupSection, name, field, fileName)
-                                      & 0xFFFF);
-    };
-
-    text("LocalStartPage", loaded.m_LocalStartPage);
-    text("LocalWebObject", loaded.m_LocalWebObject);
-    text("PhysicalWebDir", loaded.m_PhysicalWebDir);
-    number("LocalServiceType", loaded.m_LocalServiceType);
-    port("LocalPort", loaded.m_LocalPort);
-    text("LocalUrl", loaded.m_LocalUrl);
-    text("RedirectUrl", loaded.m_RedirectUrl);
-    text("UploadFile", loaded.m_UploadFile);
-    number("UploadServiceType", loaded.m_UploadServiceType);
-    text("UploadServer", loaded.m_UploadServer);
-    text("UploadDir", loaded.m_UploadDir);
-    text("AutoDialConnection", loaded.m_AutoDialConnection);
-    text("AutoDialUsername", loaded.m_AutoDialUsername);
-    port("UploadPort", loaded.m_UploadPort);
-    number("WaitTimeInMin", loaded.m_WaitTimeInMin);
-    number("AutoStart", loaded.m_AutoStart);
-    number("AutoDial", loaded.m_AutoDial);
-    number("ClientIpByServer", loaded.m_ClientIpByServer);
-    text("UserName", loaded.m_UserName);
-
+        namespace profile = platform::profile;
+        if (field->number) {
+            loaded.*field->number
+                = profile::GetPrivateProfileInt(kBackupSection, field->name, loaded.*field->number, fileName);
+        } else {
+            loaded.*field->port = static_cast<uint16_t>(
+                profile::GetPrivateProfileInt(kBackupSection, field->name, loaded.*field->port, fileName) & 0xFFFF);
+        }
+    }
     if (keysFound == 0)
         return false;
     *this = std::move(loaded);
@@ -500,33 +484,10 @@ bool CRedirectSettings::SaveToBackupFile(std::string_view fileName) const
 {
     if (fileName.empty())
         return false;
-    namespace profile = platform::profile;
-    bool written = true;
-    const auto text = [&](std::string_view name, std::string_view value) {
-        written = profile::WritePrivateProfileString(kBackupSection, name, value, fileName) && written;
-    };
-    const auto number = [&](std::string_view name, int value) { text(name, std::to_string(value)); };
-    text("LocalStartPage", m_LocalStartPage);
-    text("LocalWebObject", m_LocalWebObject);
-    text("PhysicalWebDir", m_PhysicalWebDir);
-    text("LocalServerName", m_LocalServerName);
-    text("LocalUrl", m_LocalUrl);
-    text("UserName", m_UserName);
-    text("RedirectUrl", m_RedirectUrl);
-    text("UploadFile", m_UploadFile);
-    text("UploadServer", m_UploadServer);
-    text("UploadDir", m_UploadDir);
-    text("AutoDialConnection", m_AutoDialConnection);
-    text("AutoDialUsername", m_AutoDialUsername);
-    number("LocalServiceType", m_LocalServiceType);
-    number("LocalPort", m_LocalPort);
-    number("UploadServiceType", m_UploadServiceType);
-    number("UploadPort", m_UploadPort);
-    number("WaitTimeInMin", m_WaitTimeInMin);
-    number("AutoStart", m_AutoStart);
-    number("AutoDial", m_AutoDial);
-    number("ClientIpByServer", m_ClientIpByServer);
-    return written;
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const Field* field : SettingsFieldsIn(Sequence::BackupSave))
+        values.emplace_back(field->name, field->get(*this));
+    return platform::profile::WritePrivateProfileStrings(kBackupSection, values, fileName);
 }
 
 std::string CRedirectSettings::ComposeUrl(int serviceType, std::string_view host, int port, std::string_view path)

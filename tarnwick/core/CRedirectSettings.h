@@ -1,10 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace platform::registry {
+class HiveKey;
+}
 
 namespace tarnwick {
+
+struct SettingsField;
 
 // Tarnwick's whole configuration: one record, stored in the registry of the
 // current user and copied to and from the backup file. Setters mark the
@@ -91,8 +99,33 @@ public:
     std::string GetPageFileName(std::string_view address = {}) const;
 
     // productKey is the path of the product key under HKEY_CURRENT_USER.
-    bool LoadFromRegistry(std::string_view productKey);
+    // withServerName also reads LocalServerName back (the command line takes
+    // the stored address as what the user means; a start waits for discovery).
+    bool LoadFromRegistry(std::string_view productKey, bool withServerName = false);
+    // One locked read-modify-write of the hive, written only when a stored
+    // value differs.
     bool SaveToRegistry(std::string_view productKey);
+
+    // What became of a change of the stored settings.
+    enum class StoreResult {
+        Saved, // written, or nothing differed
+        NoProductKey, // nothing written
+        Locked, // another process held the settings for seconds; nothing written
+        Failed, // unreadable or unwritable hive; nothing written
+    };
+    // Changes the stored settings in one locked read-modify-write and one
+    // atomic rename: edit gets the record as stored now (read as
+    // LoadFromRegistry reads it, plus LocalServerName when withServerName) and
+    // returns the fields to store from it (none: nothing is written).
+    // alsoChange, when given, changes other values of the hive in the same
+    // transaction and says whether it changed anything.
+    using StoredEdit = std::function<std::vector<const SettingsField*>(CRedirectSettings& stored)>;
+    using HiveEdit = std::function<bool(platform::registry::HiveKey& root)>;
+    static StoreResult EditStoredSettings(std::string_view productKey, bool withServerName, const StoredEdit& edit,
+                                          const HiveEdit& alsoChange = {});
+    // Every field, for an edit that stores the whole record.
+    static std::vector<const SettingsField*> AllFields();
+
     // A bare file name is resolved by the initialisation-file functions.
     bool LoadFromBackupFile(std::string_view fileName);
     bool SaveToBackupFile(std::string_view fileName) const;
@@ -106,6 +139,8 @@ public:
     static uint32_t ParseIpAddress(std::string_view text);
 
 private:
+    friend struct SettingsFieldTableBuilder;
+
     void SetExact(std::string& field, std::string_view value);
     void SetCaseInsensitive(std::string& field, std::string_view value);
     void SetNumber(int& field, int value);

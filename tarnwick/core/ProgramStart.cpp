@@ -63,18 +63,22 @@ int ShowWindowlessNote(const std::string& programDirectory, int argc, char** arg
     return 0;
 }
 
-// A later plain start: the running instance comes to the front and gets the command.
+// A later plain start: the running instance comes to the front and gets the
+// command. A command that did not arrive is said, and the exit code shows it.
 int ForwardToRunningInstance(platform::RemoteWindow& running, const StartWords& words, const CRedirectApp& app,
                              int argc, char** argv)
 {
-    running.BringToFront();
+    bool sent = running.BringToFront();
     if (words.quit)
-        running.PostMessage(WM_QUIT, 0, 0);
+        sent = running.PostMessage(WM_QUIT, 0, 0) && sent;
     else if (words.execNow)
-        running.PostMessage(WM_EXECUTE_NOW, 0, 0);
+        sent = running.PostMessage(WM_EXECUTE_NOW, 0, 0) && sent;
     else if (!words.pending && platform::RemoteWindow::Find(WindowlessMarkerTitle(app.m_strTitle)))
         return ShowWindowlessNote(app.m_strProgramDir, argc, argv);
-    return 0;
+    if (sent && running.Confirm())
+        return 0;
+    std::fprintf(stderr, "tarnwick: Die laufende Tarnwick-Instanz hat die Nachricht nicht rechtzeitig angenommen.\n");
+    return kExitStartFailed;
 }
 
 } // namespace

@@ -38,6 +38,52 @@ size_t AfterHeadTag(const std::string& page)
     return std::string::npos;
 }
 
+// A value inside HTML text or a quoted attribute.
+std::string HtmlEscaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A value inside the server-side script's quoted string: quotes doubled, and
+// no "%>", which would end the script block there.
+std::string ScriptStringEscaped(std::string_view text)
+{
+    std::string out(text);
+    ReplaceAll(out, "\"", "\"\"");
+    ReplaceAll(out, "%>", "%\" & \">");
+    return out;
+}
+
+// A built-in text with its address placeholder filled.
+std::string Filled(std::string text, std::string_view address)
+{
+    ReplaceAll(text, res::kAddressPlaceholder, address);
+    return text;
+}
+
 std::string FormatLocalTime(std::time_t now)
 {
     std::tm local {};
@@ -53,7 +99,7 @@ std::string FormatLocalTime(std::time_t now)
 std::string UploadStamp(std::time_t now, std::string_view version)
 {
     std::string stamp(res::UploadStampFormat());
-    const std::string values[] = {FormatLocalTime(now), std::string(version)};
+    const std::string values[] = {HtmlEscaped(FormatLocalTime(now)), HtmlEscaped(version)};
     size_t pos = 0;
     for (const std::string& value : values) {
         pos = stamp.find("%s", pos);
@@ -82,20 +128,22 @@ GeneratedPage GenerateRedirectPage(std::string_view templateText, CRedirectSetti
     page.assign(templateText);
     const std::string address = settings.GetRedirectAddress();
 
+    // The user's template gets the address as written; the built-in texts get
+    // it escaped for where it stands, since it comes from the network.
     if (ReplaceAll(page, res::kAddressPlaceholder, address) == 0) {
         const std::string name = settings.GetPageFileName();
         result.status.push_back({StatusLine::Kind::Information, kGeneratingText});
         const size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot > 0) {
+            const std::string htmlAddress = HtmlEscaped(address);
             if (AfterHeadTag(page) == std::string::npos)
-                page = res::LoadString(res::IDS_DEFAULT_PAGE);
+                page = Filled(res::LoadString(res::IDS_DEFAULT_PAGE), htmlAddress);
             const size_t head = AfterHeadTag(page);
             if (head != std::string::npos)
-                page.insert(head, "\r\n" + res::LoadString(res::IDS_META_REFRESH));
+                page.insert(head, "\r\n" + Filled(res::LoadString(res::IDS_META_REFRESH), htmlAddress));
             if (ToLowerAscii(name.substr(dot)) == ".asp")
-                page.insert(0, res::LoadString(res::IDS_ASP_REDIRECT));
+                page.insert(0, Filled(res::LoadString(res::IDS_ASP_REDIRECT), ScriptStringEscaped(address)));
         }
-        ReplaceAll(page, res::kAddressPlaceholder, address);
     }
 
     const size_t head = AfterHeadTag(page);

@@ -12,7 +12,6 @@
 #include "tarnwick/resources/ServiceHost.h"
 #include "tarnwick/resources/StringTable.h"
 
-#include <cstring>
 #include <ctime>
 #include <ostream>
 
@@ -150,28 +149,14 @@ int SettingsCommandLine::Run(const std::vector<std::string>& args)
 
 bool SettingsCommandLine::LoadStoredSettings(CRedirectSettings& settings)
 {
-    if (!EnsureProductKey())
-        return false;
-    if (!settings.LoadFromRegistry(res::kProductKeyPath))
-        return false;
-    // The record never reads the address back from the registry (a start waits
-    // for discovery); here the stored one is what the user means, and saving
-    // keeps it instead of emptying it.
-    reg::HKEY key = nullptr;
-    if (reg::RegOpenKey(reg::Root::CurrentUser, res::kProductKeyPath, reg::Access::Read, &key) == reg::kSuccess) {
-        char buffer[256] = {};
-        uint32_t type = reg::REG_NONE;
-        uint32_t size = sizeof buffer;
-        if (reg::RegQueryValue(key, "LocalServerName", &type, buffer, &size) == reg::kSuccess && type == reg::REG_SZ) {
-            const std::string serverName(buffer, strnlen(buffer, sizeof buffer));
-            if (!CheckSettingsValue(*FindSettingsField("LocalServerName"), serverName)) {
-                settings.SetLocalServerName(serverName);
-                settings.SetModified(0);
-            }
-        }
-        reg::RegCloseKey(key);
-    }
-    return true;
+    return EnsureProductKey() && settings.LoadFromRegistry(res::kProductKeyPath, true);
+}
+
+int SettingsCommandLine::StoreFailed(CRedirectSettings::StoreResult result)
+{
+    if (result == CRedirectSettings::StoreResult::Locked)
+        return Fail("Die Einstellungen sind von einem anderen Prozess gesperrt. Es wurde nichts gespeichert.");
+    return Fail("Die Einstellungen konnten nicht gespeichert werden. Es wurde nichts gespeichert.");
 }
 
 int SettingsCommandLine::PrintPage()
@@ -196,20 +181,42 @@ int SettingsCommandLine::SetValues(const std::vector<std::pair<std::string, std:
             return Refuse(*problem + " Es wurde nichts gespeichert.");
     }
 
-    CRedirectSettings settings;
-    if (!LoadStoredSettings(settings))
+    if (!EnsureProductKey())
         return Fail("Die Einstellungen konnten nicht gelesen werden. Es wurde nichts gespeichert.");
+    // Only the named values change, all in one locked read-modify-write: a
+    // process setting other names at the same time keeps its values.
     std::optional<std::string> serviceHost;
-    for (const auto& [name, value] : assignments) {
-        if (IsServiceHostName(name))
-            serviceHost = value;
-        else
-            ApplySettingsValue(*FindSettingsField(name), settings, value);
-    }
-    if (settings.GetModified() && !settings.SaveToRegistry(res::kProductKeyPath))
-        return Fail("Die Einstellungen konnten nicht gespeichert werden.");
-    if (serviceHost && !res::StoreServiceHost(*serviceHost))
-        return Fail("ServiceHost konnte nicht gespeichert werden.");
+    const auto storeServiceHost = [&serviceHost](reg::HiveKey& root) {
+        std::vector<std::string> path;
+        reg::HiveKey* maker = reg::SplitKeyPath(res::kMakerKeyPath, path) ? root.find(path) : nullptr;
+        if (maker == nullptr)
+            return false;
+        if (serviceHost->empty())
+            return maker->removeValue(res::kServiceHostValueName);
+        reg::HiveValue value;
+        value.name = std::string(res::kServiceHostValueName);
+        value.type = reg::REG_SZ;
+        value.text = *serviceHost;
+        return maker->setValue(std::move(value));
+    };
+    const auto result = CRedirectSettings::EditStoredSettings(
+        res::kProductKeyPath, true,
+        [&](CRedirectSettings& stored) {
+            std::vector<const SettingsField*> fields;
+            for (const auto& [name, value] : assignments) {
+                if (IsServiceHostName(name)) {
+                    serviceHost = value;
+                    continue;
+                }
+                const SettingsField* field = FindSettingsField(name);
+                ApplySettingsValue(*field, stored, value);
+                fields.push_back(field);
+            }
+            return fields;
+        },
+        [&](reg::HiveKey& root) { return serviceHost && storeServiceHost(root); });
+    if (result != CRedirectSettings::StoreResult::Saved)
+        return StoreFailed(result);
     return kExitSuccess;
 }
 
@@ -252,16 +259,23 @@ int SettingsCommandLine::LoadBackup(const std::string& file)
 {
     if (file.empty())
         return Refuse("Der Name der Sicherungsdatei ist leer.");
-    CRedirectSettings settings;
-    if (!LoadStoredSettings(settings))
+    if (!EnsureProductKey())
         return Fail("Die Einstellungen konnten nicht gelesen werden.");
-    if (!settings.LoadFromBackupFile(file))
+    // The file is laid over the settings as stored now and saved at once, as
+    // the backup page does, in one transaction.
+    bool loaded = false;
+    const auto result = CRedirectSettings::EditStoredSettings(
+        res::kProductKeyPath, true, [&](CRedirectSettings& stored) -> std::vector<const SettingsField*> {
+            loaded = stored.LoadFromBackupFile(file);
+            if (!loaded)
+                return {};
+            return CRedirectSettings::AllFields();
+        });
+    if (result != CRedirectSettings::StoreResult::Saved)
+        return StoreFailed(result);
+    if (!loaded)
         return Fail("Die Sicherungsdatei \"" + platform::profile::ResolveProfilePath(file)
                     + "\" fehlt oder enthält keine Einstellungen. Es wurde nichts geändert.");
-    // As the backup page does: a loaded file is stored at once.
-    settings.SetModified(1);
-    if (!settings.SaveToRegistry(res::kProductKeyPath))
-        return Fail("Die Einstellungen konnten nicht gespeichert werden.");
     return kExitSuccess;
 }
 
@@ -281,7 +295,7 @@ int SettingsCommandLine::Help()
              "  --print-page            gibt die Seite aus, die ein Durchlauf mit den gespeicherten\n"
              "                          Einstellungen hochladen würde (Meldungen auf der Fehlerausgabe)\n"
              "  --set Name=Wert         ändert eine Einstellung; mehrere --set werden der Reihe nach\n"
-             "                          übernommen, und ein ungültiger Wert verwirft alle\n"
+             "                          und gemeinsam übernommen, und ein ungültiger Wert verwirft alle\n"
              "  --get Name              gibt eine Einstellung aus\n"
              "  --save-backup [Datei]   schreibt die Einstellungen in die Sicherungsdatei\n"
              "                          (ohne Angabe in die eingestellte BackupFile)\n"

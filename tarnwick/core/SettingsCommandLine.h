@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/core/CRedirectSettings.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -7,8 +9,6 @@
 #include <vector>
 
 namespace tarnwick {
-
-class CRedirectSettings;
 
 // The command-line options that read and change the stored settings without
 // a window or display: --print-page, --set Name=Value, --get Name,
@@ -43,6 +43,7 @@ private:
     int Help();
 
     bool LoadStoredSettings(CRedirectSettings& settings);
+    int StoreFailed(CRedirectSettings::StoreResult result);
     int Refuse(const std::string& message);
     int Fail(const std::string& message);
 

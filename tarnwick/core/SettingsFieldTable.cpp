@@ -1,11 +1,14 @@
 #include "tarnwick/core/SettingsFieldTable.h"
 
 #include "tarnwick/core/CRedirectSettings.h"
+#include "tarnwick/core/PasswordScrambler.h"
 
 #include "platform/system/TextCase.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <type_traits>
 #include <utility>
 
 namespace tarnwick {
@@ -19,59 +22,138 @@ constexpr size_t kMaxPassword = kMaxStoredText / 2;
 
 using S = CRedirectSettings;
 using K = SettingsField::Kind;
+using Key = SettingsField::Key;
 
-template<auto Getter, auto Setter>
-constexpr SettingsField TextField(std::string_view name, K kind = K::Text)
+// Positions of a field in the four sequences: registry load, registry save,
+// backup load, backup save.
+struct Order
 {
-    return {name,
-            kind,
-            0,
-            0,
-            [](const S& s) { return std::string((s.*Getter)()); },
-            [](S& s, std::string_view v) { (s.*Setter)(v); },
-            nullptr};
-}
-
-template<auto Getter, auto Setter>
-constexpr SettingsField NumberField(std::string_view name, K kind, int minimum, int maximum)
-{
-    using Value = decltype((std::declval<const S&>().*Getter)());
-    return {name,
-            kind,
-            minimum,
-            maximum,
-            [](const S& s) { return std::to_string((s.*Getter)()); },
-            nullptr,
-            [](S& s, int v) { (s.*Setter)(static_cast<Value>(v)); }};
-}
-
-// In the order the registry stores them.
-const std::array kFields = {
-    TextField<&S::GetLocalStartPage, &S::SetLocalStartPage>("LocalStartPage"),
-    TextField<&S::GetLocalWebObject, &S::SetLocalWebObject>("LocalWebObject"),
-    TextField<&S::GetPhysicalWebDir, &S::SetPhysicalWebDir>("PhysicalWebDir"),
-    TextField<&S::GetLocalServerName, &S::SetLocalServerName>("LocalServerName"),
-    TextField<&S::GetLocalUrl, &S::SetLocalUrl>("LocalUrl"),
-    TextField<&S::GetUserName, &S::SetUserName>("UserName"),
-    TextField<&S::GetPassword, &S::SetPassword>("Password", K::Password),
-    TextField<&S::GetRedirectUrl, &S::SetRedirectUrl>("RedirectUrl"),
-    TextField<&S::GetUploadFile, &S::SetUploadFile>("UploadFile"),
-    TextField<&S::GetUploadServer, &S::SetUploadServer>("UploadServer"),
-    NumberField<&S::GetUploadPort, &S::SetUploadPort>("UploadPort", K::Number, 0, 65535),
-    TextField<&S::GetUploadDir, &S::SetUploadDir>("UploadDir"),
-    TextField<&S::GetAutoDialConnection, &S::SetAutoDialConnection>("AutoDialConnection"),
-    TextField<&S::GetAutoDialUsername, &S::SetAutoDialUsername>("AutoDialUsername"),
-    TextField<&S::GetAutoDialPW, &S::SetAutoDialPW>("AutoDialPW", K::Password),
-    NumberField<&S::GetLocalServiceType, &S::SetLocalServiceType>("LocalServiceType", K::ServiceType, 1, 3),
-    NumberField<&S::GetLocalPort, &S::SetLocalPort>("LocalPort", K::Number, 0, 65535),
-    NumberField<&S::GetUploadServiceType, &S::SetUploadServiceType>("UploadServiceType", K::ServiceType, 1, 3),
-    NumberField<&S::GetWaitTimeInMin, &S::SetWaitTimeInMin>("WaitTimeInMin", K::Number, 1, 120),
-    NumberField<&S::GetAutoStart, &S::SetAutoStart>("AutoStart", K::Flag, 0, 1),
-    NumberField<&S::GetAutoDial, &S::SetAutoDial>("AutoDial", K::Flag, 0, 1),
-    NumberField<&S::GetClientIpByServer, &S::SetClientIpByServer>("ClientIpByServer", K::Flag, 0, 1),
-    NumberField<&S::GetExtMessages, &S::SetExtMessages>("ExtMessages", K::Flag, 0, 1),
-    TextField<&S::GetBackupFile, &S::SetBackupFile>("BackupFile"),
+    uint8_t registryLoad;
+    uint8_t registrySave;
+    uint8_t backupLoad;
+    uint8_t backupSave;
 };
+
+} // namespace
+
+// Builds the table where the record's fields may be named.
+struct SettingsFieldTableBuilder
+{
+    template<auto Getter, auto Setter>
+    static constexpr SettingsField Text(std::string_view name, std::string S::*field, std::string_view defaultText,
+                                        Order order, K kind = K::Text, std::string_view salt = {},
+                                        Key key = Key::Product)
+    {
+        return {name,
+                kind,
+                key,
+                0,
+                0,
+                defaultText,
+                0,
+                order.registryLoad,
+                order.registrySave,
+                order.backupLoad,
+                order.backupSave,
+                salt,
+                [](const S& s) { return std::string((s.*Getter)()); },
+                [](S& s, std::string_view v) { (s.*Setter)(v); },
+                nullptr,
+                field,
+                nullptr,
+                nullptr};
+    }
+
+    template<auto Getter, auto Setter, typename Field>
+    static constexpr SettingsField Number(std::string_view name, Field S::*field, int defaultNumber, Order order,
+                                          K kind, int minimum, int maximum)
+    {
+        using Value = decltype((std::declval<const S&>().*Getter)());
+        SettingsField result {name,
+                              kind,
+                              Key::Product,
+                              minimum,
+                              maximum,
+                              {},
+                              defaultNumber,
+                              order.registryLoad,
+                              order.registrySave,
+                              order.backupLoad,
+                              order.backupSave,
+                              {},
+                              [](const S& s) { return std::to_string((s.*Getter)()); },
+                              nullptr,
+                              [](S& s, int v) { (s.*Setter)(static_cast<Value>(v)); },
+                              nullptr,
+                              nullptr,
+                              nullptr};
+        if constexpr (std::is_same_v<Field, int>)
+            result.number = field;
+        else
+            result.port = field;
+        return result;
+    }
+
+    static std::array<SettingsField, 24> Build()
+    {
+        // In the registry save's order; each row gives the default and the four positions.
+        return {
+            Text<&S::GetLocalStartPage, &S::SetLocalStartPage>("LocalStartPage", &S::m_LocalStartPage, "",
+                                                               {1, 1, 1, 1}),
+            Text<&S::GetLocalWebObject, &S::SetLocalWebObject>("LocalWebObject", &S::m_LocalWebObject, "/",
+                                                               {2, 2, 2, 2}),
+            Text<&S::GetPhysicalWebDir, &S::SetPhysicalWebDir>("PhysicalWebDir", &S::m_PhysicalWebDir, "",
+                                                               {3, 3, 3, 3}),
+            // Written, never read back: a start waits for the address discovery.
+            Text<&S::GetLocalServerName, &S::SetLocalServerName>("LocalServerName", &S::m_LocalServerName, "",
+                                                                 {0, 4, 0, 4}),
+            Text<&S::GetLocalUrl, &S::SetLocalUrl>("LocalUrl", &S::m_LocalUrl, "", {4, 5, 6, 5}),
+            Text<&S::GetUserName, &S::SetUserName>("UserName", &S::m_UserName, "anonymous", {5, 6, 19, 6}),
+            Text<&S::GetPassword, &S::SetPassword>("Password", &S::m_Password, "", {6, 7, 0, 0}, K::Password),
+            Text<&S::GetRedirectUrl, &S::SetRedirectUrl>("RedirectUrl", &S::m_RedirectUrl, "http://domain/index.htm",
+                                                         {7, 8, 7, 7}),
+            Text<&S::GetUploadFile, &S::SetUploadFile>("UploadFile", &S::m_UploadFile, "", {17, 9, 8, 8}),
+            Text<&S::GetUploadServer, &S::SetUploadServer>("UploadServer", &S::m_UploadServer, "domain",
+                                                           {8, 10, 10, 9}),
+            Number<&S::GetUploadPort, &S::SetUploadPort>("UploadPort", &S::m_UploadPort, 21, {14, 11, 14, 16},
+                                                         K::Number, 0, 65535),
+            Text<&S::GetUploadDir, &S::SetUploadDir>("UploadDir", &S::m_UploadDir, "/", {9, 12, 11, 10}),
+            Text<&S::GetAutoDialConnection, &S::SetAutoDialConnection>("AutoDialConnection", &S::m_AutoDialConnection,
+                                                                       "", {10, 13, 12, 11}),
+            Text<&S::GetAutoDialUsername, &S::SetAutoDialUsername>("AutoDialUsername", &S::m_AutoDialUsername, "",
+                                                                   {11, 14, 13, 12}),
+            Text<&S::GetAutoDialPW, &S::SetAutoDialPW>("AutoDialPW", &S::m_AutoDialPW, "", {12, 15, 0, 0}, K::Password,
+                                                       kDialUpPasswordSalt),
+            Number<&S::GetLocalServiceType, &S::SetLocalServiceType>("LocalServiceType", &S::m_LocalServiceType, 3,
+                                                                     {15, 16, 4, 13}, K::ServiceType, 1, 3),
+            Number<&S::GetLocalPort, &S::SetLocalPort>("LocalPort", &S::m_LocalPort, 80, {16, 17, 5, 14}, K::Number, 0,
+                                                       65535),
+            Number<&S::GetUploadServiceType, &S::SetUploadServiceType>("UploadServiceType", &S::m_UploadServiceType, 1,
+                                                                       {13, 18, 9, 15}, K::ServiceType, 1, 3),
+            Number<&S::GetWaitTimeInMin, &S::SetWaitTimeInMin>("WaitTimeInMin", &S::m_WaitTimeInMin, 2,
+                                                               {18, 19, 15, 17}, K::Number, 1, 120),
+            Number<&S::GetAutoStart, &S::SetAutoStart>("AutoStart", &S::m_AutoStart, 0, {19, 20, 16, 18}, K::Flag, 0,
+                                                       1),
+            Number<&S::GetAutoDial, &S::SetAutoDial>("AutoDial", &S::m_AutoDial, 0, {20, 21, 17, 19}, K::Flag, 0, 1),
+            Number<&S::GetClientIpByServer, &S::SetClientIpByServer>("ClientIpByServer", &S::m_ClientIpByServer, 0,
+                                                                     {21, 22, 18, 20}, K::Flag, 0, 1),
+            Number<&S::GetExtMessages, &S::SetExtMessages>("ExtMessages", &S::m_ExtMessages, 0, {22, 23, 0, 0}, K::Flag,
+                                                           0, 1),
+            Text<&S::GetBackupFile, &S::SetBackupFile>("BackupFile", &S::m_BackupFile, "values.bak", {23, 24, 0, 0},
+                                                       K::Text, {}, Key::Maker),
+        };
+    }
+};
+
+namespace {
+
+// Built on first use, so that a record constructed during static
+// initialisation finds the table complete.
+const std::array<SettingsField, 24>& Fields()
+{
+    static const std::array<SettingsField, 24> fields = SettingsFieldTableBuilder::Build();
+    return fields;
+}
 
 bool HasControlCharacter(std::string_view text)
 {
@@ -90,14 +172,48 @@ std::string Quoted(std::string_view name)
 
 } // namespace
 
+uint8_t SettingsField::position(Sequence sequence) const
+{
+    switch (sequence) {
+    case Sequence::RegistryLoad:
+        return registryLoad;
+    case Sequence::RegistrySave:
+        return registrySave;
+    case Sequence::BackupLoad:
+        return backupLoad;
+    case Sequence::BackupSave:
+        return backupSave;
+    }
+    return 0;
+}
+
 std::span<const SettingsField> SettingsFields()
 {
-    return kFields;
+    return Fields();
+}
+
+const std::vector<const SettingsField*>& SettingsFieldsIn(SettingsField::Sequence sequence)
+{
+    static const auto build = [](SettingsField::Sequence which) {
+        std::vector<const SettingsField*> fields;
+        for (const SettingsField& field : Fields()) {
+            if (field.position(which) != 0)
+                fields.push_back(&field);
+        }
+        std::sort(fields.begin(), fields.end(), [which](const SettingsField* a, const SettingsField* b) {
+            return a->position(which) < b->position(which);
+        });
+        return fields;
+    };
+    using Seq = SettingsField::Sequence;
+    static const std::vector<const SettingsField*> orders[]
+        = {build(Seq::RegistryLoad), build(Seq::RegistrySave), build(Seq::BackupLoad), build(Seq::BackupSave)};
+    return orders[static_cast<int>(sequence)];
 }
 
 const SettingsField* FindSettingsField(std::string_view name)
 {
-    for (const SettingsField& field : kFields) {
+    for (const SettingsField& field : Fields()) {
         if (platform::EqualsNoCase(field.name, name))
             return &field;
     }

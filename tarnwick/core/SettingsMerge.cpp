@@ -12,8 +12,8 @@ void MergeStoredSettings(CRedirectSettings& live, const CRedirectSettings& base,
     CRedirectSettings merged(stored);
     merged.SetModified(0);
     for (const SettingsField& field : SettingsFields()) {
-        if (field.name == "LocalServerName")
-            continue; // written but never read back: the stored record knows nothing of it
+        if (field.registryLoad == 0)
+            continue; // written but never read back (LocalServerName): the stored record knows nothing of it
         const std::string own = field.get(live);
         if (own == field.get(base) || own == field.get(merged))
             continue;

@@ -14,6 +14,7 @@ namespace {
 int g_pipe[2] = {-1, -1};
 struct sigaction g_previousTerm;
 struct sigaction g_previousInt;
+struct sigaction g_previousHup;
 
 extern "C" void OnTerminationSignal(int signalNumber)
 {
@@ -39,6 +40,7 @@ TerminationSignals::TerminationSignals(Handler handler, QObject* parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, &g_previousTerm);
     ::sigaction(SIGINT, &action, &g_previousInt);
+    ::sigaction(SIGHUP, &action, &g_previousHup);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
 }
@@ -49,6 +51,7 @@ TerminationSignals::~TerminationSignals()
         return;
     ::sigaction(SIGTERM, &g_previousTerm, nullptr);
     ::sigaction(SIGINT, &g_previousInt, nullptr);
+    ::sigaction(SIGHUP, &g_previousHup, nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

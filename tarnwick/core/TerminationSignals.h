@@ -8,9 +8,9 @@ class QSocketNotifier;
 
 namespace tarnwick {
 
-// Turns SIGTERM and SIGINT (what a service manager and a terminal send) into
-// a call on the thread that creates the object, through a pipe that the
-// handler writes one byte to. One object per process; the previous handlers
+// Turns SIGTERM, SIGINT and SIGHUP (what a service manager, a terminal, and a
+// closed terminal or a reload send) into a call on the thread that creates the
+// object, through a pipe that the handler writes one byte to. One object per process; the previous handlers
 // come back when it goes.
 class TerminationSignals : public QObject
 {

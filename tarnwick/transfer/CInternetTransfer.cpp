@@ -55,6 +55,50 @@ bool HasLineBreak(const std::string& text)
     return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
+// Four decimal numbers 0..255 of one to three digits, joined by dots.
+bool IsDottedIpv4(std::string_view text)
+{
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.')
+                return false;
+            text.remove_prefix(1);
+        }
+        std::size_t digits = 0;
+        int value = 0;
+        while (digits < text.size() && digits < 4 && text[digits] >= '0' && text[digits] <= '9')
+            value = value * 10 + (text[digits++] - '0');
+        if (digits == 0 || digits > 3 || value > 255)
+            return false;
+        text.remove_prefix(digits);
+    }
+    return text.empty();
+}
+
+// The text of an HTML attribute value with its character references resolved.
+std::string HtmlUnescaped(const std::string& text)
+{
+    static const std::pair<std::string_view, char> kReferences[]
+        = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+    std::string out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        bool replaced = false;
+        if (text[pos] == '&') {
+            for (const auto& [reference, character] : kReferences) {
+                if (text.compare(pos, reference.size(), reference) == 0) {
+                    out += character;
+                    pos += reference.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            out += text[pos++];
+    }
+    return out;
+}
+
 std::string LowerCase(std::string text)
 {
     for (char& c : text) {
@@ -252,7 +296,8 @@ bool CInternetTransfer::ReadRedirectTarget(std::string& strTarget, const std::st
         auto end = text.find("\">");
         if (end == std::string::npos || end == 0)
             return false;
-        strTarget = text.substr(0, end);
+        // The page writes the address as an attribute value, escaped.
+        strTarget = HtmlUnescaped(text.substr(0, end));
     }
     return !strTarget.empty();
 }
@@ -262,13 +307,18 @@ bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::st
     strAddress.clear();
     if (!GetPage(strAddress, strUrl))
         return false;
-    // The answer line with its appended line end: a dotted address of 8 to
-    // 13 characters.
-    const std::size_t length = strAddress.size();
-    if (length < 10 || length > 15 || strAddress.find('.', 1) == std::string::npos)
+    // The answer goes into the public page: nothing but a dotted address is
+    // taken, surrounding white space aside.
+    std::string_view answer = strAddress;
+    while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.front())))
+        answer.remove_prefix(1);
+    while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back())))
+        answer.remove_suffix(1);
+    if (!IsDottedIpv4(answer)) {
+        strAddress.clear();
         return false;
-    while (!strAddress.empty() && std::isspace(static_cast<unsigned char>(strAddress.back())))
-        strAddress.pop_back();
+    }
+    strAddress = std::string(answer);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/internet/InternetSession.h"
 
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -17,6 +18,21 @@ class CTransferSession : public platform::InternetSession
 public:
     CTransferSession();
     ~CTransferSession() override;
+
+    // Time and speed bounds of every transfer, so that a server that trickles
+    // cannot keep a cycle (and with it a one-shot run) going without end.
+    struct Limits
+    {
+        // Headers, or any data, that long overdue end the transfer.
+        std::chrono::milliseconds idle {60000};
+        // The whole transfer, connecting included.
+        std::chrono::milliseconds total {120000};
+        // Less than this on average over the idle time ends it too.
+        long lowSpeedBytesPerSecond = 64;
+    };
+    // For every session made from now on (tests shorten them).
+    static void SetLimits(const Limits& limits);
+    static Limits CurrentLimits();
 
     void SetStatusWindow(MessageTarget* window);
     // The address of the last "name resolved" or "connected" report; empty

@@ -4,7 +4,6 @@
 #include "tarnwick/window/QtTrayBackend.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 #include <QWidget>
 
@@ -22,12 +21,6 @@ CSystemTray::CSystemTray(TrayBackend* backend, QObject* parent)
 
     m_blinkTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_blinkTimer, &QTimer::timeout, this, &CSystemTray::OnBlinkTick);
-
-    // A little longer than the double-click interval, so that the DoubleClick
-    // of an XEmbed tray always arrives while the Trigger still waits.
-    m_activationTimer.setSingleShot(true);
-    m_activationTimer.setInterval(QApplication::doubleClickInterval() + 100);
-    connect(&m_activationTimer, &QTimer::timeout, this, &CSystemTray::RunDefaultCommand);
 
     BuildMenu();
 }
@@ -237,17 +230,12 @@ bool CSystemTray::HandleIconMessage(int iconId, TrayGesture gesture)
         if (m_mainWindow && m_mainWindow->isVisible())
             m_mainWindow->activateWindow();
         return true;
-    case TrayGesture::Trigger:
-        // A second Trigger while waiting is the same gesture (a host that
-        // reports each click of a double click as an activation).
-        if (!m_activationTimer.isActive())
-            m_activationTimer.start();
-        return true;
     case TrayGesture::DoubleClick:
-        // Ends the Trigger's wait: the double click is the gesture.
-        m_activationTimer.stop();
+    case TrayGesture::Activate:
+        // The backend reports each user gesture as exactly one of these.
         RunDefaultCommand();
         return true;
+    case TrayGesture::Trigger:
     case TrayGesture::MiddleClick:
         return false;
     }

@@ -71,10 +71,6 @@ public:
     QMenu* Menu() const { return m_menu.get(); }
     QAction* MenuAction(int command) const;
 
-    // How long a single activation waits for the double click that may
-    // follow (XEmbed trays report Trigger, then DoubleClick for one double click).
-    void SetActivationWait(int ms) { m_activationTimer.setInterval(ms); }
-
 Q_SIGNALS:
     // A command for the main window: a menu entry or the default command.
     void Command(int commandId);
@@ -111,10 +107,6 @@ private:
 
     int m_nDefaultItem = 0;
     bool m_bDefaultByPosition = true;
-
-    // One default command per user gesture: a Trigger arms this, a
-    // DoubleClick inside the wait takes its place.
-    QTimer m_activationTimer;
 };
 
 } // namespace tarnwick

@@ -1,17 +1,40 @@
 #include "tarnwick/window/QtTrayBackend.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+
 namespace tarnwick {
+
+bool QtTrayBackend::StatusNotifierHostRegistered()
+{
+    return StatusNotifierHostRegistered(QDBusConnection::sessionBus());
+}
+
+bool QtTrayBackend::StatusNotifierHostRegistered(const QDBusConnection& bus)
+{
+    const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcherService))
+        return false;
+    QDBusInterface watcher(watcherService, QStringLiteral("/StatusNotifierWatcher"), watcherService, bus);
+    return watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
 
 QtTrayBackend::QtTrayBackend(QObject* parent)
     : TrayBackend(parent)
+    , m_bStatusNotifierItem(StatusNotifierHostRegistered())
 {
+    // An XEmbed tray reports a single click as Trigger and a double click as
+    // Trigger followed by DoubleClick; a StatusNotifierItem host reports its
+    // activation (a single click on most desktops) as Trigger alone. Passing
+    // them on as distinct gestures lets the tray act once per gesture on both.
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         switch (reason) {
         case QSystemTrayIcon::Context:
             Q_EMIT Gesture(TrayGesture::Context);
             break;
         case QSystemTrayIcon::Trigger:
-            Q_EMIT Gesture(TrayGesture::Trigger);
+            Q_EMIT Gesture(m_bStatusNotifierItem ? TrayGesture::Activate : TrayGesture::Trigger);
             break;
         case QSystemTrayIcon::DoubleClick:
             Q_EMIT Gesture(TrayGesture::DoubleClick);

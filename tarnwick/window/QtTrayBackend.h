@@ -5,6 +5,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+class QDBusConnection;
+
 namespace tarnwick {
 
 // The notification area of the desktop through QSystemTrayIcon, which speaks
@@ -17,6 +19,13 @@ public:
     ~QtTrayBackend() override;
 
     bool IsAvailable() const override;
+
+    // Whether the icon lives with a StatusNotifierItem host: decided once,
+    // when the backend is made, by the same question Qt asks when it picks
+    // the kind of icon (a watcher on the session bus with a host registered).
+    bool IsStatusNotifierItem() const { return m_bStatusNotifierItem; }
+    static bool StatusNotifierHostRegistered();
+    static bool StatusNotifierHostRegistered(const QDBusConnection& bus);
     bool Add(const QIcon& icon, const QString& toolTip) override;
     void ModifyIcon(const QIcon& icon) override;
     void Delete() override;
@@ -30,6 +39,7 @@ public:
 private:
     void PollAvailability();
 
+    bool m_bStatusNotifierItem; // before m_icon: asked before Qt asks the same
     QSystemTrayIcon m_icon;
     QTimer m_watchTimer;
     bool m_bLastAvailable = false;

@@ -11,8 +11,9 @@ namespace tarnwick {
 // What the user did on the notification icon, as the notification area reports it.
 enum class TrayGesture {
     Context, // right click: the area shows the icon's menu itself
-    Trigger, // single click (XEmbed) or the activation of a StatusNotifierItem host
-    DoubleClick, // only XEmbed trays report it, after a Trigger for the same double click
+    Trigger, // single left click in an XEmbed tray: not a command of its own
+    DoubleClick, // XEmbed tray: the default gesture (it follows a Trigger for the same double click)
+    Activate, // a StatusNotifierItem host's activation: the default gesture there (no double click exists)
     MiddleClick,
 };
 

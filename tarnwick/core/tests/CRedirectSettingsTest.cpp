@@ -105,11 +105,8 @@ TEST(CRedirectSettings, PageFileName)
 {
     S s;
     const std::pair<std::string, std::string> cases[] = {
-        {"http://domain/a/start.ASP", "start.ASP"},
-        {"http://domain/dir/", ""},
-        {"http://domain/.hidden", ""},
-        {"ftp://domain/index.htm", ""},
-        {"domain/index.htm", ""},
+        {"http://domain/a/start.ASP", "start.ASP"}, {"http://domain/dir/", ""},     {"http://domain/.hidden", ""},
+        {"http://domain/.a.htm", ".a.htm"},         {"ftp://domain/index.htm", ""}, {"domain/index.htm", ""},
         {"http://domain/index.htm\r\n", ""},
     };
     for (const auto& [address, name] : cases)

@@ -82,7 +82,9 @@ protected:
         m_ftp = std::make_unique<FtpServer>();
         m_nginx = std::make_unique<NginxServer>("location /site/ { alias " + m_ftp->home().string()
                                                 + "/; }\n"
-                                                  "location = /moved.htm { return 302 http://127.0.0.1/; }\n");
+                                                  "location = /moved.htm { return 302 http://127.0.0.1/; }\n"
+                                                  "location = /markup/GetClientIP.asp { default_type text/plain; "
+                                                  "return 200 '1.\"><b>X</b>\\n'; }\n");
         std::string error;
         ASSERT_TRUE(EnsureComponentRegistered(tarnwick::test::BuildProgramDirectory(), &error)) << error;
         m_settings.SetRedirectUrl(m_nginx->url("/site/index.htm"));
@@ -247,6 +249,17 @@ TEST_F(RedirectCycleTest, AddressServiceGivesTheLocalAddressOrFails)
 {
     m_settings.SetClientIpByServer(1);
     velt::testing::WriteTextFile((m_ftp->home() / "index.htm").string(), "<html></html>\n");
+    // An answer that is no address is a failure like a missing service: it
+    // would be published in the page.
+    RedirectCycle::Context markup;
+    markup.clientIpUrl = m_nginx->url("/markup/GetClientIP.asp?TextOnly=1");
+    UseContext(std::move(markup));
+    ASSERT_EQ(Run(), Outcome::AddressesFailed) << m_view.Joined();
+    EXPECT_EQ(m_view.Texts(),
+              (std::vector<std::string> {"Client-IP-Adresse wird vom Server abgeholt.",
+                                         "IP-Adressen konnten nicht ermittelt werden."}));
+    EXPECT_EQ(m_ftp->readFile("index.htm"), "<html></html>\n");
+
     RedirectCycle::Context failing;
     failing.clientIpUrl = m_nginx->url("/missing/GetClientIP.asp?TextOnly=1");
     UseContext(std::move(failing));

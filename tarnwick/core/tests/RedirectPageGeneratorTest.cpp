@@ -117,6 +117,21 @@ TEST_F(RedirectPageTest, AddressHoldingThePlaceholderIsReplacedOnce)
     EXPECT_EQ(result.page, "[http://1.2.3.4:8080/<velt-tarnwick-address>]");
 }
 
+TEST_F(RedirectPageTest, MarkupInTheAddressStaysTextInTheBuiltInPage)
+{
+    m_settings.SetLocalWebObject("/a&b\"><b>X</b>%>");
+    m_settings.SetRedirectUrl("http://domain/start.asp");
+    const std::string page = Generate("").page;
+    const std::string html = "http://1.2.3.4:8080/a&amp;b&quot;&gt;&lt;b&gt;X&lt;/b&gt;%&gt;";
+    EXPECT_NE(page.find("URL=" + html + "\">"), std::string::npos) << page;
+    EXPECT_NE(page.find("<a href=\"" + html + "\">"), std::string::npos) << page;
+    EXPECT_NE(page.find("<%Response.Redirect \"http://1.2.3.4:8080/a&b\"\"><b>X</b>%\" & \">\"%>"), std::string::npos)
+        << page;
+    EXPECT_EQ(page.find("<b>X"), page.rfind("<b>X")) << "only inside the script's string";
+    // The user's own template gets the address as written.
+    EXPECT_EQ(Generate("<velt-tarnwick-address>").page, "http://1.2.3.4:8080/a&b\"><b>X</b>%>");
+}
+
 // Template files: path rules and the reading limits.
 class TemplateFileTest : public RedirectPageTest
 {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <regex>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace tarnwick {
@@ -33,7 +34,8 @@ std::string Quoted(const std::string& arg)
 // Runs the real program in the test's environment (its temporary home), without a display.
 Outcome RunProgram(const std::vector<std::string>& args, const std::string& scratchDir)
 {
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + Quoted(TARNWICK_PROGRAM);
+    // A hang ends as a kill (exit code 137), not as a hung test.
+    std::string command = "timeout -s KILL 30 env -u DISPLAY -u WAYLAND_DISPLAY " + Quoted(TARNWICK_PROGRAM);
     for (const std::string& arg : args)
         command += " " + Quoted(arg);
     command += " </dev/null >" + scratchDir + "/out 2>" + scratchDir + "/err";
@@ -181,10 +183,13 @@ TEST_F(SettingsCommandLineTest, BackupFilesWrittenAndLoadedIntoTheRegistry)
     EXPECT_EQ(Get("UploadServer"), "ftp.example.net");
 
     const std::string before = HiveBytes();
-    const Outcome missing = Tarnwick({"--load-backup", "gibt-es-nicht.bak"});
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("gibt-es-nicht.bak"), std::string::npos) << missing.err;
-    EXPECT_EQ(HiveBytes(), before);
+    ASSERT_EQ(mkfifo(BackupPath("fifo.bak").c_str(), 0600), 0);
+    for (const char* name : {"gibt-es-nicht.bak", "fifo.bak"}) {
+        const Outcome missing = Tarnwick({"--load-backup", name});
+        EXPECT_EQ(missing.exitCode, 1) << name;
+        EXPECT_NE(missing.err.find(name), std::string::npos) << missing.err;
+        EXPECT_EQ(HiveBytes(), before);
+    }
     EXPECT_EQ(Tarnwick({"--save-backup", "/proc/version/kann-nicht.bak"}).exitCode, 1);
 }
 
@@ -199,6 +204,22 @@ TEST_F(SettingsCommandLineTest, HelpAndCorruptHive)
     const Outcome o = Tarnwick({"--get", "UserName"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "anonymous\n");
+
+    // Nesting that once overflowed the stack at every start: moved aside once.
+    std::string deep = "[a";
+    for (int i = 0; i < 200000; ++i)
+        deep += "\\a";
+    velt::testing::WriteTextFile(reg::HivePath(reg::Root::CurrentUser), deep + "]\n");
+    const Outcome moved = Tarnwick({"--set", "UserName=nach"});
+    EXPECT_EQ(moved.exitCode, 0) << moved.err;
+    EXPECT_NE(moved.err.find("zu tief verschachtelt"), std::string::npos) << moved.err;
+    EXPECT_EQ(Get("UserName"), "nach");
+
+    // A byte order mark in front, as some editors save it, is no damage.
+    velt::testing::WriteTextFile(reg::HivePath(reg::Root::CurrentUser), "\xEF\xBB\xBF" + HiveBytes());
+    const Outcome bom = Tarnwick({"--get", "UserName"});
+    EXPECT_EQ(bom.out, "nach\n");
+    EXPECT_EQ(bom.err, "");
 }
 
 } // namespace

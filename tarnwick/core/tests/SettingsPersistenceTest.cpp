@@ -160,8 +160,19 @@ TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareNam
     const CRedirectSettings source = Filled();
     ASSERT_TRUE(source.SaveToBackupFile("values.bak"));
     const std::string text = velt::testing::ReadTextFile(File("values.bak"));
-    EXPECT_NE(text.find("[Options]"), std::string::npos);
     EXPECT_NE(text.find("LocalServerName=10.0.0.1"), std::string::npos);
+    // Windows line ends and the fixed order of the keys: the file moves between systems.
+    std::vector<std::string> keys;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        keys.push_back(text.substr(start, text.find_first_of("=\r", start) - start));
+    const std::vector<std::string> expected
+        = {"[Options]",         "LocalStartPage",     "LocalWebObject",   "PhysicalWebDir",   "LocalServerName",
+           "LocalUrl",          "UserName",           "RedirectUrl",      "UploadFile",       "UploadServer",
+           "UploadDir",         "AutoDialConnection", "AutoDialUsername", "LocalServiceType", "LocalPort",
+           "UploadServiceType", "UploadPort",         "WaitTimeInMin",    "AutoStart",        "AutoDial",
+           "ClientIpByServer"};
+    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "no bare line feeds";
     for (const char* absent : {"Gott", "W\xC3\xA4hl", "ExtMessages", "anders.bak"})
         EXPECT_EQ(text.find(absent), std::string::npos) << absent;
 

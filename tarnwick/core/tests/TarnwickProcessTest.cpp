@@ -3,6 +3,7 @@
 #include "tarnwick/core/tests/CycleTestSupport.h"
 
 #include "platform/registry/Registry.h"
+#include "platform/window/TitleSocket.h"
 #include "testing/ChildProcess.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
@@ -16,9 +17,12 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -173,18 +177,55 @@ TEST_F(TarnwickProcessTest, HeadlessTakesOverAndAnswersTheCommandsOfLaterStarts)
     ExpectStampedLines(Log());
 }
 
+// Idle connections of another process fill the instance's places: a later
+// start still gets its command through, and one that cannot says so.
+TEST_F(TarnwickProcessTest, IdleConnectionsDoNotSwallowTheCommandsOfLaterStarts)
+{
+    auto headless = Start({"--headless"});
+    ASSERT_TRUE(WaitForLog(kUploaded)) << Log();
+    const std::string path = platform::TitleSocketPath("VELT Tarnwick");
+    std::vector<int> idle;
+    for (int i = 0; i < 40; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        idle.push_back(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(Run({"/execnow"}, "execnow.log"), 0) << Log("execnow.log");
+    EXPECT_TRUE(WaitForLog(kCurrent)) << Log();
+
+    // A stopped instance takes nothing: the later start ends with an error.
+    ::kill(headless->pid(), SIGSTOP);
+    EXPECT_EQ(Run({"/execnow"}, "stopped.log"), 1);
+    EXPECT_NE(Log("stopped.log").find("nicht rechtzeitig angenommen"), std::string::npos) << Log("stopped.log");
+    ::kill(headless->pid(), SIGCONT);
+    for (int fd : idle)
+        ::close(fd);
+}
+
 namespace {
 
-class TerminationTest : public TarnwickProcessTest, public ::testing::WithParamInterface<bool>
+struct TerminationCase
+{
+    const char* name;
+    int signalNumber;
+    bool busy;
+};
+
+class TerminationTest : public TarnwickProcessTest, public ::testing::WithParamInterface<TerminationCase>
 {
 };
 
 } // namespace
 
-// A service manager sends SIGTERM, a terminal SIGINT: both end the program alike.
+// A service manager sends SIGTERM, a terminal SIGINT, a closed terminal or a
+// reload SIGHUP: all end the program alike.
 TEST_P(TerminationTest, SignalEndsCleanlyAndSaves)
 {
-    const bool busy = GetParam();
+    const bool busy = GetParam().busy;
     velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
     if (busy)
         Store([&](CRedirectSettings& s) { s.SetUploadPort(silent.port()); }); // the upload hangs
@@ -195,7 +236,7 @@ TEST_P(TerminationTest, SignalEndsCleanlyAndSaves)
         ASSERT_TRUE(WaitForLog(kUploaded)) << Log();
 
     const auto start = std::chrono::steady_clock::now();
-    ::kill(headless->pid(), busy ? SIGTERM : SIGINT);
+    ::kill(headless->pid(), GetParam().signalNumber);
     ASSERT_TRUE(WaitForExit(*headless, std::chrono::seconds(5))) << Log();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
     EXPECT_TRUE(WIFEXITED(headless->exitStatus())) << headless->exitStatus();
@@ -206,8 +247,11 @@ TEST_P(TerminationTest, SignalEndsCleanlyAndSaves)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Step, TerminationTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "SigtermWhileUploading" : "SigintWhileIdle"; });
+INSTANTIATE_TEST_SUITE_P(Step, TerminationTest,
+                         ::testing::Values(TerminationCase {"SigintWhileIdle", SIGINT, false},
+                                           TerminationCase {"SigtermWhileUploading", SIGTERM, true},
+                                           TerminationCase {"SighupWhileIdle", SIGHUP, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
 {
@@ -238,6 +282,20 @@ TEST_F(TarnwickProcessTest, OnceMapsNoDisplayLibraries)
                                 "libfontconfig", "libfreetype", "libEGL", "libGL"})
         EXPECT_EQ(maps.find(library), std::string::npos) << library;
     EXPECT_TRUE(WaitForExit(*once, std::chrono::seconds(5)));
+}
+
+// A page server that sends its headers and then a byte now and then once kept
+// --once (and so every later cron run) going without end.
+TEST_F(TarnwickProcessTest, OnceEndsAgainstATricklingPageServer)
+{
+    velt::testing::TcpPeer trickle(velt::testing::TcpPeer::Mode::Trickle,
+                                   "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    Store([&](CRedirectSettings& s) { s.SetRedirectUrl(trickle.url("/index.htm")); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(Run({"--once"}, "once.log", std::chrono::seconds(200)), -1) << Log("once.log");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(150));
+    EXPECT_NE(Log("once.log").find("Das Zeitlimit für den Vorgang wurde überschritten."), std::string::npos)
+        << Log("once.log");
 }
 
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)

@@ -3,6 +3,7 @@
 #include "RecordingWindow.h"
 #include "platform/internet/InternetSession.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
+#include "tarnwick/transfer/CTransferSession.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
@@ -45,10 +46,18 @@ protected:
         s_nginx
             = new NginxServer("location = /ip/short { default_type text/plain; return 200 \"1.2.3.4\\n\"; }\n"
                               "location = /ip/eight { default_type text/plain; return 200 \"10.0.0.1\\n\"; }\n"
-                              "location = /ip/thirteen { default_type text/plain; return 200 \"100.10.10.100\\n\"; }\n"
                               "location = /ip/longest { default_type text/plain; return 200 \"255.255.255.255\\n\"; }\n"
                               "location = /ip/nodot { default_type text/plain; return 200 \"1234567890\\n\"; }\n"
+                              "location = /ip/markup { default_type text/plain; return 200 '1.\"><b>X</b>\\n'; }\n"
+                              "location = /ip/range { default_type text/plain; return 200 \"256.1.2.3\\n\"; }\n"
+                              "location = /ip/blanks { default_type text/plain; return 200 \" 1.2.3.4 \\t\\n\"; }\n"
+                              "location = /ip/more { default_type text/plain; return 200 \"1.2.3.4 x\\n\"; }\n"
+                              "location = /ip/lines { default_type text/plain; return 200 \"1.2.3.4\\n5.6.7.8\\n\"; }\n"
                               "location = /ip/redirect { return 302 http://127.0.0.1/; }\n");
+        s_nginx->writeFile(
+            "refresh-escaped.htm",
+            "<html><head><meta http-equiv=\"refresh\" content=\"0; URL=http://h/a&amp;b&quot;&lt;&gt;&#39;\">\n"
+            "</head></html>\n");
         s_nginx->writeFile(
             "refresh-lower.htm",
             "<html><head><meta http-equiv=\"refresh\" content=\"0; url=http://Home.Example:8080/Seite.htm\">\n"
@@ -114,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TargetCase {"Status302", "/redirect/302", true, "http://target.example:8080/home/index.htm"},
                       TargetCase {"RedirectWithoutLocation", "/redirect/302-bare", false, ""},
                       TargetCase {"RefreshElement", "/refresh-lower.htm", true, "http://home.example:8080/seite.htm"},
+                      TargetCase {"RefreshEscaped", "/refresh-escaped.htm", true, "http://h/a&b\"<>'"},
                       TargetCase {"RefreshInUpperCase", "/refresh-upper.htm", true, "http://home.example/"},
                       TargetCase {"NoSpaceAfterSemicolon", "/refresh-nospace.htm", false, ""},
                       TargetCase {"RefreshAtTheVeryStart", "/refresh-first.htm", false, ""},
@@ -155,6 +165,29 @@ TEST_F(InternetTransfer, GetPageReportsStatusFailuresInGerman)
                                          "Fehler: 401 - Diese Webseite verlangt eine Anmeldung!",
                                          "Es konnte keine Verbindung mit dem Server hergestellt werden."}));
     EXPECT_EQ(m_transfer.LastError(), "Es konnte keine Verbindung mit dem Server hergestellt werden.");
+}
+
+// A page server that sends its headers and then a byte now and then: the
+// total bound and the speed bound each end the read.
+TEST_F(InternetTransfer, ATricklingServerIsCutOffByTimeAndBySpeed)
+{
+    using namespace std::chrono;
+    const tarnwick::CTransferSession::Limits defaults = tarnwick::CTransferSession::CurrentLimits();
+    TcpPeer trickle(TcpPeer::Mode::Trickle, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    const tarnwick::CTransferSession::Limits cases[] = {
+        {seconds(30), milliseconds(1500), 1}, // 10 bytes a second pass the speed bound
+        {seconds(1), milliseconds(0), 64}, // no total bound
+    };
+    for (const tarnwick::CTransferSession::Limits& limits : cases) {
+        tarnwick::CTransferSession::SetLimits(limits);
+        const auto start = steady_clock::now();
+        std::string text;
+        EXPECT_FALSE(m_transfer.GetPage(text, trickle.url("/index.htm")));
+        EXPECT_LT(steady_clock::now() - start, seconds(15));
+    }
+    tarnwick::CTransferSession::SetLimits(defaults);
+    EXPECT_EQ(m_window.Errors(), (std::vector<std::string>(2, "Das Zeitlimit für den Vorgang wurde überschritten.")));
+    EXPECT_EQ(defaults.total, seconds(120)) << "every transfer has a bound";
 }
 
 TEST_F(InternetTransfer, GetPageSendsTheRequestTheServicesExpect)
@@ -204,7 +237,7 @@ class ClientAddress : public InternetTransfer, public ::testing::WithParamInterf
 {
 };
 
-TEST_P(ClientAddress, AcceptsOnlyAPlausibleAnswer)
+TEST_P(ClientAddress, AcceptsOnlyADottedAddress)
 {
     const AddressCase& c = GetParam();
     std::string address;
@@ -216,9 +249,13 @@ TEST_P(ClientAddress, AcceptsOnlyAPlausibleAnswer)
 
 INSTANTIATE_TEST_SUITE_P(Answers, ClientAddress,
                          ::testing::Values(AddressCase {"EightCharacters", "/ip/eight", true, "10.0.0.1"},
-                                           AddressCase {"ThirteenCharacters", "/ip/thirteen", true, "100.10.10.100"},
-                                           AddressCase {"SevenCharacters", "/ip/short", false, ""},
-                                           AddressCase {"FifteenCharacters", "/ip/longest", false, ""},
+                                           AddressCase {"SevenCharacters", "/ip/short", true, "1.2.3.4"},
+                                           AddressCase {"FifteenCharacters", "/ip/longest", true, "255.255.255.255"},
+                                           AddressCase {"SurroundingBlanks", "/ip/blanks", true, "1.2.3.4"},
+                                           AddressCase {"Markup", "/ip/markup", false, ""},
+                                           AddressCase {"OutOfRange", "/ip/range", false, ""},
+                                           AddressCase {"TextBehind", "/ip/more", false, ""},
+                                           AddressCase {"TwoLines", "/ip/lines", false, ""},
                                            AddressCase {"NoDot", "/ip/nodot", false, ""},
                                            AddressCase {"Redirect", "/ip/redirect", false, ""},
                                            AddressCase {"Missing", "/missing.htm", false, ""}),

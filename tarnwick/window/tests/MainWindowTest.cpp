@@ -93,7 +93,6 @@ protected:
         if (!m_window) {
             m_area = new RecordingTrayBackend(notificationArea);
             m_window = std::make_unique<CRedirectMainDlg>(m_app, m_title, m_area);
-            m_window->Tray().SetActivationWait(0);
             m_ended = std::make_unique<QSignalSpy>(m_window.get(), &CRedirectMainDlg::programEnded);
         }
         return *m_window;
