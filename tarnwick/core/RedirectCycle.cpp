@@ -4,13 +4,17 @@
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/CycleTexts.h"
 #include "tarnwick/core/CycleWorkers.h"
+#include "tarnwick/core/DialDialogCall.h"
 #include "tarnwick/core/RedirectPageGenerator.h"
 #include "tarnwick/core/SamePlace.h"
 #include "tarnwick/core/StatusList.h"
 #include "tarnwick/core/UiMessageChannel.h"
 #include "tarnwick/core/WorkerThreadHandle.h"
+#include "tarnwick/dialup/DialProgress.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
+
+#include <QPointer>
 
 #include <chrono>
 #include <climits>
@@ -141,6 +145,9 @@ void RedirectCycle::CancelCycle()
 {
     if (m_bCycleBusy)
         m_bCancelled = true;
+    // A dial dialog that is open ends as with "Abbrechen"; the worker then hangs up.
+    if (m_pDialCall && m_pDialCall->progress && *m_pDialCall->progress)
+        (*m_pDialCall->progress)->Cancel();
     if (m_pAddressThread)
         m_pAddressThread->Cancel();
     g_transfer.Cancel(true);
@@ -270,6 +277,9 @@ intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t 
         return 0;
     case WM_GENERATE_PAGE:
         return OnGeneratePage();
+    case WM_RUN_DIAL_DIALOG:
+        OnRunDialDialog(reinterpret_cast<DialDialogCall*>(lParam));
+        return 0;
     case WM_ERROR_TEXT:
     case WM_INFO_TEXT:
         OnStatusText(wParam, text);
@@ -289,6 +299,26 @@ intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t 
     default:
         return 0;
     }
+}
+
+void RedirectCycle::SetDialDialog(DialDialog dialog)
+{
+    m_dialDialog = std::move(dialog);
+    m_context.dialSessions = m_dialDialog ? HostedDialSessionFactory(std::make_shared<ChannelDialDialogHost>(m_channel))
+                                          : DialSessionFactory();
+}
+
+void RedirectCycle::OnRunDialDialog(DialDialogCall* call)
+{
+    if (!call || !m_dialDialog || m_pDialCall)
+        return; // answered with Cancel
+    // The dialog runs a loop of its own; the cycle may go meanwhile (the program ends).
+    const DialDialog dialog = m_dialDialog;
+    const QPointer<RedirectCycle> self(this);
+    m_pDialCall = call;
+    call->result = dialog(*call->request, *call->progress);
+    if (self)
+        m_pDialCall = nullptr;
 }
 
 void RedirectCycle::OnAddressFound(uintptr_t which, const char* text)

@@ -17,6 +17,7 @@
 namespace tarnwick {
 
 class CRedirectSettings;
+struct DialDialogCall;
 struct ReferrerText;
 class UiMessageChannel;
 class WorkerThreadHandle;
@@ -100,6 +101,13 @@ public:
     const std::string& Page() const { return m_strPage; }
     const std::string& CurrentTarget() const { return m_strCurrentTarget; }
 
+    // The window mode's dial progress dialog, run on this thread: from now on
+    // a worker's dial asks for it through the message channel and waits for
+    // it (HostedDialSessionFactory). progress is set as soon as the dial
+    // exists, so that CancelCycle can end the dialog as "Abbrechen" does.
+    using DialDialog = std::function<int(const DialRequest& request, std::shared_ptr<DialProgress>& progress)>;
+    void SetDialDialog(DialDialog dialog);
+
     // Worker threads of any cycle that have not ended yet.
     static int RunningWorkers();
 
@@ -123,6 +131,7 @@ private:
     void OnCheckDone();
     void OnUploadDone(bool ok);
     intptr_t OnGeneratePage();
+    void OnRunDialDialog(DialDialogCall* call);
     void OnStatusText(uintptr_t wParam, const char* text);
     void AddStatusLine(const std::string& text);
     void Finish(Outcome outcome);
@@ -144,6 +153,8 @@ private:
     std::string m_strPage;
     std::string m_strCurrentTarget;
     bool m_bCycleBusy = false;
+    DialDialog m_dialDialog;
+    DialDialogCall* m_pDialCall = nullptr; // while the dialog runs
 
     static std::atomic<int> s_runningWorkers;
 };

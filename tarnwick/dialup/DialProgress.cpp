@@ -143,10 +143,14 @@ void DialProgress::DialNotify(uint32_t, uint32_t state, uint32_t error)
 
 void DialProgress::OnNotify(uint32_t state, uint32_t error)
 {
-    if (m_ended)
+    if (m_ended || m_failing)
         return;
     m_view.SetStatusText(RasStateText(RasStateTextId(state)));
     if (error != 0) {
+        // The dial has failed whatever comes while the message is open: a
+        // later notification (the disconnected state after the failure) must
+        // not turn it into a success.
+        m_failing = true;
         m_view.ShowError(RasErrorText(m_table, error));
         End(kDialCancel);
     } else if (state & RASCS_DONE) {

@@ -66,6 +66,7 @@ private:
     Finished m_finished;
     HRASCONN m_hRasConn = nullptr;
     bool m_ended = false;
+    bool m_failing = false; // an error notification's message is open
     int m_result = kDialCancel;
 };
 

@@ -82,16 +82,16 @@ private:
 class HostedDialSession : public DialSession
 {
 public:
-    explicit HostedDialSession(DialDialogHost& host)
-        : m_host(host)
+    explicit HostedDialSession(std::shared_ptr<DialDialogHost> host)
+        : m_host(std::move(host))
     {
     }
 
-    int Run(const DialRequest& request) override { return m_host.RunDialDialog(request, m_progress); }
+    int Run(const DialRequest& request) override { return m_host->RunDialDialog(request, m_progress); }
     bool HangUp() override { return m_progress && m_progress->HangUp(); }
 
 private:
-    DialDialogHost& m_host;
+    std::shared_ptr<DialDialogHost> m_host;
     std::shared_ptr<DialProgress> m_progress;
 };
 
@@ -106,7 +106,13 @@ DialSessionFactory DefaultDialSessionFactory()
 
 DialSessionFactory HostedDialSessionFactory(DialDialogHost& host)
 {
-    return [&host](const DialStatusSink&) -> std::unique_ptr<DialSession> {
+    // Not owned: the caller keeps the host alive as long as the factory.
+    return HostedDialSessionFactory(std::shared_ptr<DialDialogHost>(&host, [](DialDialogHost*) {}));
+}
+
+DialSessionFactory HostedDialSessionFactory(std::shared_ptr<DialDialogHost> host)
+{
+    return [host = std::move(host)](const DialStatusSink&) -> std::unique_ptr<DialSession> {
         return std::make_unique<HostedDialSession>(host);
     };
 }

@@ -62,5 +62,8 @@ public:
 
 // Sessions that show the dialog through host (the window mode's factory).
 DialSessionFactory HostedDialSessionFactory(DialDialogHost& host);
+// The same for a host that the sessions keep alive: a worker may still dial
+// after the window that made the host has gone.
+DialSessionFactory HostedDialSessionFactory(std::shared_ptr<DialDialogHost> host);
 
 } // namespace tarnwick

@@ -44,6 +44,8 @@ public:
     void SetRedirectUrlSource(std::function<std::string()> source);
 
     void Cancel(bool bCancel);
+    // An operation is under way (on any thread).
+    bool IsBusy() const { return m_bBusy.load() != 0; }
 
     bool GetPage(std::string& strText, const std::string& strUrl);
     bool ReadRedirectTarget(std::string& strTarget, const std::string& strUrl);

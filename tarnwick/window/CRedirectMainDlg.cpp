@@ -4,12 +4,14 @@
 
 #include "tarnwick/core/CRedirectApp.h"
 #include "tarnwick/core/ProgramSession.h"
+#include "tarnwick/core/RedirectAddressNormalisation.h"
 #include "tarnwick/core/RedirectCycle.h"
 #include "tarnwick/resources/StringTable.h"
 #include "tarnwick/window/Artwork.h"
 #include "tarnwick/window/CInfoDlg.h"
 #include "tarnwick/window/CSystemTray.h"
 #include "tarnwick/window/HelpLauncher.h"
+#include "tarnwick/window/SettingsSheetOpener.h"
 #include "tarnwick/window/UrlOpener.h"
 #include "tarnwick/window/WhatsThisTexts.h"
 
@@ -272,7 +274,24 @@ void CRedirectMainDlg::UpdateHideButton()
     m_ui->idc_57665->setText(IsIconPresent() ? QStringLiteral("V&erstecken") : QStringLiteral("B&eenden"));
 }
 
-void CRedirectMainDlg::OpenSettingsSheet(const QString&, int) { }
+void CRedirectMainDlg::OpenSettingsSheet(const QString& title, int page)
+{
+    if (!m_sheetOpener)
+        return;
+    const bool periodic = Cycle().IsPeriodic();
+    if (periodic)
+        Cycle().StopPeriodic(); // also cancels a running step
+    CRedirectSettings edited;
+    if (m_sheetOpener->Run(this, title, page, m_app.m_settings, edited)) {
+        m_app.m_settings.CopyFrom(&edited);
+        NormaliseRedirectAddress(m_app.m_settings);
+        m_ui->idc_1022->setText(QString::fromStdString(m_app.m_settings.GetRedirectAddress()));
+        m_app.SaveSettings(true);
+        FillControls();
+    }
+    if (periodic)
+        Cycle().StartPeriodic(); // with the new interval, and a cycle at once
+}
 
 bool CRedirectMainDlg::IsIconPresent() const
 {

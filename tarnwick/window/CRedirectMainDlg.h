@@ -22,6 +22,7 @@ class CRedirectApp;
 class CSystemTray;
 class ProgramSession;
 class RedirectCycle;
+class SettingsSheetOpener;
 class TrayBackend;
 
 // Tarnwick's main window: a status and control panel for the redirect cycle
@@ -55,7 +56,12 @@ public:
     void ToggleVisibility();
     void ShowAndActivate();
     void UpdateHideButton();
-    // The settings sheet opens here (title, page index); nothing yet.
+    // Who shows the settings sheet (must outlive the window); without one the
+    // sheet's buttons do nothing.
+    void SetSettingsSheetOpener(SettingsSheetOpener* opener) { m_sheetOpener = opener; }
+    // The settings sheet on a tab (0 general ... 5 auto-dial): periodic
+    // redirecting pauses while it is open; OK takes its copy into the live
+    // record and saves it with the backup file.
     void OpenSettingsSheet(const QString& title, int page);
 
     RedirectCycle& Cycle();
@@ -105,6 +111,7 @@ private:
     CRedirectApp& m_app;
     CSystemTray* m_tray = nullptr;
     ProgramSession* m_session = nullptr;
+    SettingsSheetOpener* m_sheetOpener = nullptr;
     bool m_trayAdded = false;
     bool m_iconRemoved = false; // the user removed the icon; an area that appears later must not bring it back
     bool m_ended = false;

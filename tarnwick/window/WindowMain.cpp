@@ -3,6 +3,8 @@
 #include "tarnwick/core/CRedirectApp.h"
 #include "tarnwick/core/RedirectCycle.h"
 #include "tarnwick/core/WindowModule.h"
+#include "tarnwick/dialup/dialog/CDialProgressDlg.h"
+#include "tarnwick/settings/PropertySheetOpener.h"
 #include "tarnwick/window/CRedirectMainDlg.h"
 #include "tarnwick/window/QtTranslation.h"
 
@@ -49,7 +51,14 @@ extern "C" __attribute__((visibility("default"))) int TarnwickWindowMain(platfor
     app.m_bPending = pending;
     int code = 0;
     {
+        tarnwick::PropertySheetOpener sheetOpener(app);
         tarnwick::CRedirectMainDlg window(app, *title);
+        window.SetSettingsSheetOpener(&sheetOpener);
+        // A cycle's dial shows its progress dialog over the main window.
+        window.Cycle().SetDialDialog(
+            [&window](const tarnwick::DialRequest& request, std::shared_ptr<tarnwick::DialProgress>& progress) {
+                return tarnwick::RunDialProgressDialog(&window, request, progress);
+            });
         QObject::connect(&window, &tarnwick::CRedirectMainDlg::programEnded, &application,
                          [](int exitCode) { QCoreApplication::exit(exitCode); });
         window.Start();

@@ -254,6 +254,33 @@ TEST_F(DialProgressTest, NotificationsUpdateTheTextAndEndTheDial)
     }
 }
 
+TEST_F(DialProgressTest, NotificationWhileTheErrorIsShownDoesNotTurnTheFailureIntoSuccess)
+{
+    // The dialog's message box runs an event loop: the provider's next
+    // notification (disconnected after the failure) arrives meanwhile.
+    struct NestedLoopView : RecordingView
+    {
+        void ShowError(const std::string& text) override
+        {
+            RecordingView::ShowError(text);
+            NotifyFromProviderThread(RASCS_Disconnected, 0);
+            QElapsedTimer timer;
+            timer.start();
+            while (timer.elapsed() < 100)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    };
+    const RasFunctionTable table = FakeTable();
+    NestedLoopView view;
+    DialProgress dial(table, view, nullptr);
+    dial.Start(DialRequest {"Provider", "", ""});
+    NotifyFromProviderThread(RASCS_Authenticate, 691);
+    WaitForEnd(dial);
+    EXPECT_EQ(dial.Result(), kDialCancel);
+    EXPECT_EQ(view.errors.size(), 1u);
+    EXPECT_EQ(view.texts.back(), "Benutzername und Passwort werden geprüft");
+}
+
 TEST_F(DialProgressTest, CancelEndsAtOnceAndTheCallersHangUpEndsTheDial)
 {
     const RasFunctionTable table = FakeTable();

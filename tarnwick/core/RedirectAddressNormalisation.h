@@ -1,0 +1,12 @@
+#pragma once
+
+namespace tarnwick {
+
+class CRedirectSettings;
+
+// Splits the composed redirect address again and stores its service type,
+// path and port back through the setters, so that the record holds what the
+// address really says; nothing changes when the address cannot be split.
+void NormaliseRedirectAddress(CRedirectSettings& settings);
+
+} // namespace tarnwick
