@@ -15,6 +15,7 @@ packages=(
     dbus dbus-daemon python3-dbusmock python3-gi
     lintian desktop-file-utils appstream dpkg-dev file man-db
     strace
+    iproute2 util-linux
 )
 
 missing=()

@@ -12,8 +12,14 @@
 namespace velt::testing {
 
 FtpServer::FtpServer(std::string user, std::string password)
+    : FtpServer(Options {}, std::move(user), std::move(password))
+{
+}
+
+FtpServer::FtpServer(Options options, std::string user, std::string password)
     : m_user(std::move(user))
     , m_password(std::move(password))
+    , m_options(std::move(options))
 {
     std::filesystem::create_directories(home());
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -31,11 +37,15 @@ FtpServer::~FtpServer()
 bool FtpServer::start()
 {
     m_port = FreeTcpPort();
-    m_process = std::make_unique<ChildProcess>(
-        std::vector<std::string> {"/usr/bin/python3", VELT_TESTING_DIR "/ftp_server.py", "--port",
-                                  std::to_string(m_port), "--user", m_user, "--password", m_password, "--home",
-                                  home().string()},
-        m_dir.file("ftp.log"));
+    std::vector<std::string> command {"/usr/bin/python3", VELT_TESTING_DIR "/ftp_server.py",
+                                      "--port",           std::to_string(m_port),
+                                      "--user",           m_user,
+                                      "--password",       m_password,
+                                      "--home",           home().string(),
+                                      "--active",         m_options.active};
+    if (!m_options.certificate.empty())
+        command.insert(command.end(), {"--cert", m_options.certificate, "--key", m_options.key});
+    m_process = std::make_unique<ChildProcess>(command, m_dir.file("ftp.log"));
     return m_process->waitForPort(m_port, std::chrono::seconds(15));
 }
 

@@ -17,7 +17,15 @@ namespace velt::testing {
 class FtpServer
 {
 public:
+    struct Options
+    {
+        std::string certificate; // with key: explicit TLS required (AUTH TLS, protected data)
+        std::string key;
+        std::string active = "ok"; // PORT/EPRT: "ok", "refuse" (425) or "silent" (never connects back)
+    };
+
     explicit FtpServer(std::string user = "tester", std::string password = "Geheim99");
+    explicit FtpServer(Options options, std::string user = "tester", std::string password = "Geheim99");
     ~FtpServer();
 
     uint16_t port() const { return m_port; }
@@ -39,6 +47,7 @@ private:
     TempDir m_dir;
     std::string m_user;
     std::string m_password;
+    Options m_options;
     uint16_t m_port = 0;
     std::unique_ptr<ChildProcess> m_process;
 };

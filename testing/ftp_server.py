@@ -16,6 +16,12 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--home", required=True)
+    # Explicit TLS (AUTH TLS) required on control and data connections.
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    # How PORT/EPRT are met: "ok" connects back, "refuse" answers 425, "silent"
+    # says yes and never connects (a server behind a router that cannot reach us).
+    parser.add_argument("--active", choices=["ok", "refuse", "silent"], default="ok")
     args = parser.parse_args()
 
     # Commands and replies are logged so that tests can see what went over the wire.
@@ -24,6 +30,37 @@ def main():
     authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
 
     handler = FTPHandler
+    if args.cert:
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+        class HandshakeFirstDTPHandler(TLS_DTPHandler):
+            # Clients may secure the data connection before they send STOR;
+            # the stock handler takes that early read for a hang-up.
+            def readable(self):
+                if getattr(self, "_ssl_accepting", False):
+                    return True
+                return super().readable()
+
+        handler = TLS_FTPHandler
+        handler.dtp_handler = HandshakeFirstDTPHandler
+        handler.certfile = args.cert
+        handler.keyfile = args.key
+        handler.tls_control_required = True
+        handler.tls_data_required = True
+    if args.active != "ok":
+        mode = args.active
+
+        class NoActiveHandler(handler):
+            def ftp_PORT(self, line):
+                if mode == "refuse":
+                    self.respond("425 Can't connect to specified address.")
+                else:
+                    self.respond("200 Active data connection established.")
+
+            def ftp_EPRT(self, line):
+                self.ftp_PORT(line)
+
+        handler = NoActiveHandler
     handler.authorizer = authorizer
     handler.banner = "test server ready"
     # Refused logins answer at once so that tests do not wait.

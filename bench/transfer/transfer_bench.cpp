@@ -1,10 +1,13 @@
 // Measures what one transfer costs on loopback: wall time and CPU time per
 // GetPage and per ReadRedirectTarget, against curl doing the same GET as a
-// whole process, and how long a blocked GetPage takes to end after Cancel.
+// whole process, the same over https (a certificate made here), and how long
+// a blocked GetPage takes to end after Cancel, also inside a TLS handshake.
 #include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 #include "testing/NginxServer.h"
+#include "testing/FreeTcpPort.h"
 #include "testing/TcpPeer.h"
+#include "testing/TestCertificates.h"
 
 #include <algorithm>
 #include <chrono>
@@ -76,14 +79,18 @@ Sample MedianOf(int runs, Call call)
 }
 
 // curl as a whole process: wall time and the child's user + system time.
-bool RunCurl(const std::string& url, double& cpuMs)
+bool RunCurl(const std::string& url, double& cpuMs, const std::string& caFile = {})
 {
     pid_t pid = fork();
     if (pid == 0) {
         int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, 1);
         dup2(devNull, 2);
-        execl("/usr/bin/curl", "curl", "-s", "--noproxy", "*", "-o", "/dev/null", url.c_str(), nullptr);
+        if (caFile.empty())
+            execl("/usr/bin/curl", "curl", "-s", "--noproxy", "*", "-o", "/dev/null", url.c_str(), nullptr);
+        else
+            execl("/usr/bin/curl", "curl", "-s", "--noproxy", "*", "--cacert", caFile.c_str(), "-o", "/dev/null",
+                  url.c_str(), nullptr);
         _exit(127);
     }
     int status = 0;
@@ -100,15 +107,22 @@ bool RunCurl(const std::string& url, double& cpuMs)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
-    velt::testing::NginxServer nginx;
+    const velt::testing::TestCertificates certificates;
+    const uint16_t securePort = velt::testing::FreeTcpPort();
+    velt::testing::NginxServer nginx({}, "server { listen 127.0.0.1:" + std::to_string(securePort) + " ssl;\n"
+                                             "  ssl_certificate " + certificates.good().certificate
+                                             + "; ssl_certificate_key " + certificates.good().key
+                                             + ";\n  root ./html; }\n");
     nginx.writeFile("index.htm",
                     "<html><head>\r\n<meta http-equiv=\"refresh\" content=\"0; "
                     "url=http://192.0.2.7:8080/\">\r\n</head></html>\r\n");
     const std::string url = nginx.url("/index.htm");
+    const std::string secureUrl = "https://127.0.0.1:" + std::to_string(securePort) + "/index.htm";
 
     CopyingWindow window;
     tarnwick::CInternetTransfer transfer;
     transfer.SetMessageWindow(&window);
+    transfer.SetCaFile(certificates.caFile());
     std::string text;
     for (int i = 0; i < 5; ++i)
         transfer.GetPage(text, url);
@@ -124,14 +138,26 @@ int main(int argc, char** argv)
     });
     const double curlProcessCpu = Median(curlCpu);
 
+    const Sample secure = MedianOf(runs, [&] { return transfer.ReadRedirectTarget(text, secureUrl); });
+    std::vector<double> curlSecureCpu;
+    const Sample curlSecure = MedianOf(runs, [&] {
+        double cpu = 0;
+        bool ok = RunCurl(secureUrl, cpu, certificates.caFile());
+        curlSecureCpu.push_back(cpu);
+        return ok;
+    });
+    const double curlSecureProcessCpu = Median(curlSecureCpu);
+
     // Cancel: a GetPage blocked on a server that never answers.
     std::vector<double> cancelMs;
+    // The second half hangs in the TLS handshake instead of the response.
     velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
-    for (int i = 0; i < 20; ++i) {
+    const std::string silentSecure = "https://127.0.0.1:" + std::to_string(silent.port()) + "/";
+    for (int i = 0; i < 40; ++i) {
         transfer.Cancel(false);
         auto result = std::async(std::launch::async, [&] {
             std::string page;
-            return transfer.GetPage(page, silent.url("/"));
+            return transfer.GetPage(page, i < 20 ? silent.url("/") : silentSecure);
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         const auto start = Clock::now();
@@ -145,14 +171,18 @@ int main(int argc, char** argv)
     std::printf("%-28s %12.3f %12.3f\n", "GetPage", getPage.wallMs, getPage.cpuMs);
     std::printf("%-28s %12.3f %12.3f\n", "ReadRedirectTarget", redirect.wallMs, redirect.cpuMs);
     std::printf("%-28s %12.3f %12.3f\n", "curl (whole process)", curl.wallMs, curlProcessCpu);
+    std::printf("%-28s %12.3f %12.3f\n", "ReadRedirectTarget https", secure.wallMs, secure.cpuMs);
+    std::printf("%-28s %12.3f %12.3f\n", "curl https (whole process)", curlSecure.wallMs, curlSecureProcessCpu);
     std::printf("\ncancel of a blocked GetPage: median %.3f ms, slowest %.3f ms (of %zu)\n", Median(cancelMs),
                 *std::max_element(cancelMs.begin(), cancelMs.end()), cancelMs.size());
 
     const bool cpuOk = getPage.cpuMs < curlProcessCpu && redirect.cpuMs < curlProcessCpu;
+    const bool secureOk = secure.cpuMs <= 2 * curlSecureProcessCpu;
     const bool wallOk = getPage.wallMs < 5.0 && redirect.wallMs < 5.0;
     const bool cancelOk = *std::max_element(cancelMs.begin(), cancelMs.end()) < 100.0;
     std::printf("\nCPU per call below curl's process CPU: %s\n", cpuOk ? "yes" : "NO");
     std::printf("wall time per call below 5 ms:         %s\n", wallOk ? "yes" : "NO");
+    std::printf("https check at most twice curl's CPU:  %s\n", secureOk ? "yes" : "NO");
     std::printf("every cancel within 100 ms:            %s\n", cancelOk ? "yes" : "NO");
-    return cpuOk && wallOk && cancelOk ? 0 : 1;
+    return cpuOk && wallOk && secureOk && cancelOk ? 0 : 1;
 }

@@ -217,7 +217,12 @@ InternetError CurlTransfer::Failure() const
     // an unknown scheme.
     if (result == CURLE_UNSUPPORTED_PROTOCOL && m_everConnected)
         result = CURLE_WEIRD_SERVER_REPLY;
-    return InternetErrorFromCurl(result, m_errorBuffer, m_serverAnswer);
+    InternetError error = InternetErrorFromCurl(result, m_errorBuffer, m_serverAnswer);
+    // Users act differently on an expired, a self-signed and a wrong-name
+    // certificate; each has its own words.
+    if (result == CURLE_PEER_FAILED_VERIFICATION)
+        error.text = CertificateErrorText(m_verifyResult);
+    return error;
 }
 
 void CurlTransfer::Consume(std::size_t count)
@@ -242,6 +247,8 @@ void CurlTransfer::Finish(CURLcode result)
         return;
     m_done = true;
     m_result = result;
+    if (result == CURLE_PEER_FAILED_VERIFICATION)
+        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &m_verifyResult);
     if (result == CURLE_OK && m_kind == Kind::Http && !m_headersDone && !m_current.empty()) {
         m_final = m_current;
         m_headersDone = true;

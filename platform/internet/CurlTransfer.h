@@ -121,6 +121,7 @@ private:
     bool m_paused = false;
     bool m_done = false;
     CURLcode m_result = CURLE_OK;
+    long m_verifyResult = 0;
 };
 
 } // namespace platform

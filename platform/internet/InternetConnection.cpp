@@ -7,6 +7,8 @@
 #include "platform/internet/InternetText.h"
 #include "platform/url/InternetUrl.h"
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -15,6 +17,9 @@ InternetError ErrorOf(uint32_t code)
 {
     return {code, InternetErrorText(code)};
 }
+
+// How long an active-mode transfer waits for the server's data connection.
+constexpr long kActiveAcceptMs = 5000;
 
 } // namespace
 
@@ -102,8 +107,20 @@ bool InternetConnection::PutFile(const std::string& remotePath, std::string_view
             && curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD)) == CURLE_OK
             && curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L) == CURLE_OK
             && curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L) == CURLE_OK;
-        if (!(m_flags & INTERNET_FLAG_PASSIVE))
-            ok = ok && curl_easy_setopt(easy, CURLOPT_FTPPORT, "-") == CURLE_OK;
+        if (m_flags & INTERNET_FLAG_SECURE) {
+            // Explicit TLS (AUTH TLS) on control and data connection, or no
+            // transfer at all; passive, since no router can rewrite a PORT
+            // command it cannot read.
+            ok = ok && curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL)) == CURLE_OK
+                && curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS)) == CURLE_OK;
+        } else if (!(m_flags & INTERNET_FLAG_PASSIVE)) {
+            // A server that cannot reach back says so within a few seconds,
+            // so that a caller can still try passive mode.
+            const long acceptMs
+                = std::min<long>(kActiveAcceptMs, static_cast<long>(m_session.ConnectTimeout().count()));
+            ok = ok && curl_easy_setopt(easy, CURLOPT_FTPPORT, "-") == CURLE_OK
+                && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, acceptMs) == CURLE_OK;
+        }
         if (!m_user.empty()) {
             ok = ok && curl_easy_setopt(easy, CURLOPT_USERNAME, m_user.c_str()) == CURLE_OK
                 && curl_easy_setopt(easy, CURLOPT_PASSWORD, m_password.c_str()) == CURLE_OK;

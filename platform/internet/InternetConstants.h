@@ -31,7 +31,7 @@ inline constexpr uint32_t INTERNET_FLAG_DONT_CACHE = 0x04000000;
 // are accepted and have nothing to bypass.
 inline constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000;
 inline constexpr uint32_t INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
-inline constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000;
+inline constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000; // https; FTP connection: AUTH TLS
 inline constexpr uint32_t INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000;
 inline constexpr uint32_t INTERNET_FLAG_NO_UI = 0x00000200;
 inline constexpr uint32_t INTERNET_FLAG_PASSIVE = 0x08000000; // FTP connection: passive mode

@@ -48,6 +48,8 @@ constexpr ErrorText kErrorTexts[] = {
 constexpr const char* kFileRefused = "Der Server hat den Zugriff auf die Datei verweigert.";
 constexpr const char* kActiveModeRefused = "Der FTP-Server hat die Datenverbindung im aktiven Modus abgelehnt.";
 constexpr const char* kNoDataConnection = "Der FTP-Server hat keine Datenverbindung hergestellt.";
+constexpr const char* kNoTls = "Der Server bietet keine verschlüsselte Verbindung (TLS) an.";
+constexpr const char* kCaFileUnreadable = "Die Datei mit den Zertifizierungsstellen (CaFile) ist nicht lesbar.";
 
 struct CurlMapping
 {
@@ -95,7 +97,8 @@ constexpr CurlMapping kCurlMappings[] = {
     {CURLE_PEER_FAILED_VERIFICATION, ERROR_INTERNET_SEC_INVALID_CERT, nullptr, false},
     {CURLE_SSL_CERTPROBLEM, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, nullptr, false},
     {CURLE_SSL_CIPHER, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, nullptr, false},
-    {CURLE_SSL_CACERT_BADFILE, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, nullptr, false},
+    {CURLE_SSL_CACERT_BADFILE, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, kCaFileUnreadable, false},
+    {CURLE_USE_SSL_FAILED, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, kNoTls, true},
     {CURLE_LOGIN_DENIED, ERROR_INTERNET_LOGIN_FAILURE, nullptr, true},
     {CURLE_REMOTE_FILE_NOT_FOUND, ERROR_INTERNET_EXTENDED_ERROR, kFileRefused, true},
     {CURLE_REMOTE_DISK_FULL, ERROR_INTERNET_EXTENDED_ERROR, nullptr, true},
@@ -120,16 +123,47 @@ InternetError InternetErrorFromCurl(int curlCode, std::string_view curlDetail, s
     for (const auto& mapping : kCurlMappings) {
         if (mapping.curl != curlCode)
             continue;
-        InternetError error {mapping.code, mapping.text ? mapping.text : InternetErrorText(mapping.code)};
+        InternetError error {mapping.code, mapping.text ? mapping.text : InternetErrorText(mapping.code), curlCode};
         if (mapping.withAnswer && !serverAnswer.empty())
             error.text += "\r\n" + std::string(serverAnswer);
         return error;
     }
     // Kinds users rarely meet keep libcurl's own words.
-    InternetError error {ERROR_INTERNET_INTERNAL_ERROR, curl_easy_strerror(static_cast<CURLcode>(curlCode))};
+    InternetError error {ERROR_INTERNET_INTERNAL_ERROR, curl_easy_strerror(static_cast<CURLcode>(curlCode)), curlCode};
     if (!curlDetail.empty())
         error.text += " (" + std::string(curlDetail) + ")";
     return error;
+}
+
+bool IsActiveModeFailure(const InternetError& error)
+{
+    return error.cause == CURLE_FTP_ACCEPT_FAILED || error.cause == CURLE_FTP_ACCEPT_TIMEOUT
+        || error.cause == CURLE_FTP_PORT_FAILED;
+}
+
+std::string CertificateErrorText(long verifyResult)
+{
+    // X509_V_ERR_* numbers, stable across OpenSSL versions.
+    switch (verifyResult) {
+    case 0:
+    case 1: // unspecified: how libcurl reports its own name check
+    case 62: // host name mismatch
+    case 64: // IP address mismatch
+        return "Das Sicherheitszertifikat des Servers gilt nicht für diesen Servernamen.";
+    case 9: // not yet valid
+        return "Das Sicherheitszertifikat des Servers ist noch nicht gültig.";
+    case 10: // expired
+        return "Das Sicherheitszertifikat des Servers ist abgelaufen.";
+    case 18: // self-signed leaf
+    case 19: // self-signed certificate in the chain
+        return "Das Sicherheitszertifikat des Servers ist selbst signiert und nicht vertrauenswürdig.";
+    case 2: // issuer unknown
+    case 20: // issuer not found locally
+    case 21: // leaf alone, issuer unknown
+        return "Das Sicherheitszertifikat des Servers stammt von keiner vertrauenswürdigen Zertifizierungsstelle.";
+    default:
+        return InternetErrorText(ERROR_INTERNET_SEC_INVALID_CERT);
+    }
 }
 
 } // namespace platform

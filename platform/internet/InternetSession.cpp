@@ -118,7 +118,11 @@ bool InternetSession::ApplyOptions(CurlTransfer& transfer) const
         && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_lowSpeedLimit) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleSeconds) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK;
+        && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+    if (!m_caFile.empty())
+        ok = ok && curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.c_str()) == CURLE_OK;
     return ok && transfer.Valid();
 }
 

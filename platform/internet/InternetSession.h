@@ -67,6 +67,11 @@ public:
     // lowSpeedBytesPerSecond on average over the idle time ends too. Defaults:
     // no total bound, 1 byte per second.
     void SetTransferLimits(std::chrono::milliseconds total, long lowSpeedBytesPerSecond);
+    std::chrono::milliseconds ConnectTimeout() const { return m_connectTimeout; }
+    // A PEM file of certificate authorities trusted besides the system's
+    // (whose folder stays in use); empty for the system's alone. Servers'
+    // certificates are always verified.
+    void SetCaFile(std::string caFile) { m_caFile = std::move(caFile); }
 
     // Connection objects must be destroyed before the session. Port 0 means
     // the service's default port. Nothing goes over the network until a
@@ -74,7 +79,8 @@ public:
     std::unique_ptr<InternetConnection> GetHttpConnection(const std::string& server, uint16_t port,
                                                           const std::string& user, const std::string& password,
                                                           InternetError& error);
-    // flags: INTERNET_FLAG_PASSIVE for passive mode, else active (PORT/EPRT).
+    // flags: INTERNET_FLAG_PASSIVE for passive mode, else active (PORT/EPRT);
+    // INTERNET_FLAG_SECURE for explicit TLS (always passive: EPSV, then PASV).
     std::unique_ptr<InternetConnection> GetFtpConnection(const std::string& server, uint16_t port,
                                                          const std::string& user, const std::string& password,
                                                          uint32_t flags, InternetError& error);
@@ -105,6 +111,7 @@ private:
     std::chrono::milliseconds m_idleTimeout {60000};
     std::chrono::milliseconds m_totalTimeout {0};
     long m_lowSpeedLimit = 1;
+    std::string m_caFile;
     std::atomic<bool> m_closed {false};
     std::unique_ptr<CurlMulti> m_engine;
 };

@@ -205,6 +205,31 @@ void CRedirectSettings::SetExtMessages(int value)
     SetNumber(m_ExtMessages, value);
 }
 
+void CRedirectSettings::SetUploadTls(int value)
+{
+    SetNumber(m_UploadTls, value);
+}
+
+void CRedirectSettings::SetCaFile(std::string_view value)
+{
+    SetExact(m_CaFile, value);
+}
+
+void CRedirectSettings::SetWarnPrivateAddress(int value)
+{
+    SetNumber(m_WarnPrivateAddress, value);
+}
+
+void CRedirectSettings::SetRetryAfterFailure(int value)
+{
+    SetNumber(m_RetryAfterFailure, value);
+}
+
+void CRedirectSettings::SetRedirectOnAddressChange(int value)
+{
+    SetNumber(m_RedirectOnAddressChange, value);
+}
+
 void CRedirectSettings::SetClientIpByServer(int value)
 {
     SetNumber(m_ClientIpByServer, value);
@@ -354,7 +379,8 @@ std::string CRedirectSettings::GetPageFileName(std::string_view address) const
     if (address.empty())
         address = m_RedirectUrl;
     platform::InternetUrl url;
-    if (!platform::ParseInternetUrl(address, url) || url.serviceType != platform::INTERNET_SERVICE_HTTP)
+    if (!platform::ParseInternetUrl(address, url)
+        || (url.serviceType != platform::INTERNET_SERVICE_HTTP && url.serviceType != platform::AFX_INET_SERVICE_HTTPS))
         return {};
     const size_t slash = url.object.rfind('/');
     if (slash == std::string::npos)

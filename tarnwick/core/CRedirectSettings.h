@@ -55,6 +55,16 @@ public:
     uint16_t GetLocalPort() const { return m_LocalPort; }
     uint16_t GetUploadPort() const { return m_UploadPort; }
     int GetModified() const { return m_Modified; }
+    // Uploads over TLS (FTP with AUTH TLS, HTTP PUT over https).
+    int GetUploadTls() const { return m_UploadTls; }
+    // A PEM file of certificate authorities trusted besides the system's; "" for none.
+    const std::string& GetCaFile() const { return m_CaFile; }
+    // A status line when the address found is private, shared, link-local or loopback.
+    int GetWarnPrivateAddress() const { return m_WarnPrivateAddress; }
+    // A failed periodic cycle is tried again sooner than the period.
+    int GetRetryAfterFailure() const { return m_RetryAfterFailure; }
+    // A change of the machine's addresses or default route runs a cycle.
+    int GetRedirectOnAddressChange() const { return m_RedirectOnAddressChange; }
 
     // Each setter stores a value that differs from the current one and then
     // sets Modified; an equal value changes nothing. Case-insensitive setters
@@ -88,6 +98,11 @@ public:
     void SetUploadPort(uint16_t value);
     // Stores the value as given.
     void SetModified(int value);
+    void SetUploadTls(int value);
+    void SetCaFile(std::string_view value);
+    void SetWarnPrivateAddress(int value);
+    void SetRetryAfterFailure(int value);
+    void SetRedirectOnAddressChange(int value);
 
     // The redirect address from LocalServiceType, LocalServerName, LocalPort
     // and LocalWebObject; also stored in LocalUrl (without marking a change).
@@ -95,7 +110,7 @@ public:
 
     // The file name of the redirect page: the last path element of address
     // (RedirectUrl when empty) when it is an http address and the element has
-    // a "." after its first character; else "".
+    // a "." after its first character; else "". https addresses count as http.
     std::string GetPageFileName(std::string_view address = {}) const;
 
     // productKey is the path of the product key under HKEY_CURRENT_USER.
@@ -170,6 +185,11 @@ private:
     uint16_t m_LocalPort;
     uint16_t m_UploadPort;
     int m_Modified;
+    int m_UploadTls;
+    std::string m_CaFile;
+    int m_WarnPrivateAddress;
+    int m_RetryAfterFailure;
+    int m_RedirectOnAddressChange;
 };
 
 } // namespace tarnwick

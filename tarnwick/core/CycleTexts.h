@@ -16,6 +16,14 @@ inline constexpr const char* kAlreadyCurrent = "Webseite ist bereits aktuell und
 inline constexpr const char* kUploadSucceeded = "Datei mit neuer Umleitung wurde erfolgreich an den Server gesendet.";
 inline constexpr const char* kUploadFailed = "Datei mit neuer Umleitung konnte nicht gesendet werden!";
 
+// Beside the cycle: the address warning, the retry and the reaction to a changed address.
+inline constexpr const char* kUnreachableAddress
+    = "Hinweis: %s ist eine %s und aus dem Internet nicht erreichbar. Abhilfe: \"zugewiesene IP-Adresse vom "
+      "VELT-Server abholen\" einschalten.";
+inline constexpr const char* kNextTry = "Nächster Versuch um %s (in %s).";
+inline constexpr const char* kAddressChanged
+    = "Die Netzwerkadressen des Computers haben sich geändert; die Umleitung wird geprüft.";
+
 inline constexpr const char* kFetchingClientAddress = "Client-IP-Adresse wird vom Server abgeholt.";
 inline constexpr const char* kDialFailed = "Fehler! Verbindung zum Server konnte nicht automatisch aufgebaut werden.";
 inline constexpr const char* kComponentInitFailed

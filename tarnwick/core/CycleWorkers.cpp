@@ -25,9 +25,9 @@ void UploadWorker(UploadJob job)
     const std::string page = generated ? *generated : std::string();
     bool ok = false;
     if (job.uploadServiceType == 1)
-        ok = g_transfer.UploadFtp(page, job.server, job.path, job.userName, job.password, job.port);
+        ok = g_transfer.UploadFtp(page, job.server, job.path, job.userName, job.password, job.port, job.tls);
     else if (job.uploadServiceType == 3)
-        ok = g_transfer.UploadHttp(page, job.server, job.path, job.userName, job.password, job.port);
+        ok = g_transfer.UploadHttp(page, job.server, job.path, job.userName, job.password, job.port, job.tls);
     window.PostMessage(WM_UPLOAD_DONE, ok ? 1 : 0, 0);
 }
 

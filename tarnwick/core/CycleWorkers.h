@@ -24,6 +24,7 @@ struct UploadJob
     std::string userName;
     std::string password;
     uint16_t port = 0;
+    bool tls = false; // FTP over TLS or PUT over https
     std::shared_ptr<MessageTarget> window;
 };
 

@@ -1,5 +1,6 @@
 #include "tarnwick/core/ProgramSession.h"
 
+#include "tarnwick/core/AddressChangeWatch.h"
 #include "tarnwick/core/CRedirectApp.h"
 #include "tarnwick/core/InstanceMessages.h"
 #include "tarnwick/core/TerminationSignals.h"
@@ -36,6 +37,19 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
         title, [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { OnPosted(message, wParam, lParam); },
         [this] { Q_EMIT bringToFrontRequested(); }, this);
     m_signals = new TerminationSignals([this](int) { Shutdown(); }, this);
+    // A reconnect is answered within seconds instead of at the next tick;
+    // the kernel is listened to only while there is a period to shorten.
+    connect(m_cycle, &RedirectCycle::periodicChanged, this, [this](bool periodic) {
+        delete m_addressWatch;
+        m_addressWatch = nullptr;
+        if (!periodic)
+            return;
+        m_addressWatch = new AddressChangeWatch(KernelAddressEvents(), AddressChangeWatch::kQuietTime, this);
+        connect(m_addressWatch, &AddressChangeWatch::changed, this, [this] {
+            if (!m_shuttingDown && !m_finished)
+                m_cycle->OnAddressChange();
+        });
+    });
 
     m_shutdownTimer.setSingleShot(true);
     connect(&m_shutdownTimer, &QTimer::timeout, this, [this] { FinishShutdown(); });

@@ -11,6 +11,7 @@ class TitleWindow;
 
 namespace tarnwick {
 
+class AddressChangeWatch;
 class CRedirectApp;
 class InstanceMessages;
 class TerminationSignals;
@@ -61,6 +62,7 @@ private:
     RedirectCycle* m_cycle = nullptr;
     InstanceMessages* m_messages = nullptr;
     TerminationSignals* m_signals = nullptr;
+    AddressChangeWatch* m_addressWatch = nullptr;
     QTimer m_shutdownTimer;
     bool m_shuttingDown = false;
     bool m_finished = false;

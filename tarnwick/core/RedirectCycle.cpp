@@ -1,5 +1,6 @@
 #include "tarnwick/core/RedirectCycle.h"
 
+#include "tarnwick/core/AddressKind.h"
 #include "tarnwick/core/AddressWorker.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/CycleTexts.h"
@@ -58,6 +59,7 @@ RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Atten
     , m_attention(attention)
     , m_context(std::move(context))
     , m_referrer(std::make_shared<ReferrerText>())
+    , m_retries(m_context.firstRetry)
 {
     // The session's progress texts are filtered on the user-interface thread
     // against the live ExtMessages: they also come outside a cycle (the
@@ -66,6 +68,12 @@ RedirectCycle::RedirectCycle(CRedirectSettings& settings, CycleView& view, Atten
         [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return WindowProc(message, wParam, lParam); });
     m_periodTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_periodTimer, &QTimer::timeout, this, [this] { OnPeriodTimer(); });
+    m_retryTimer.setSingleShot(true);
+    m_retryTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_retryTimer, &QTimer::timeout, this, [this] {
+        if (m_nPeriodTimerId == kPeriodTimerId && !m_bCycleBusy)
+            StartCycle();
+    });
     RedirectAddress();
     g_transfer.SetMessageWindow(m_channel.get());
     g_transfer.SetRedirectAddressSource([referrer = m_referrer] {
@@ -83,6 +91,7 @@ RedirectCycle::~RedirectCycle()
     // A worker may still run: from now on its messages go nowhere.
     m_channel->Close();
     m_periodTimer.stop();
+    m_retryTimer.stop();
 }
 
 MessageTarget& RedirectCycle::MessageWindow()
@@ -138,6 +147,7 @@ void RedirectCycle::BeginRun(bool addressesOnly)
     RedirectAddress(); // the settings may have changed since the last run
     // A cancel of an earlier cycle must not fail this one's address service.
     g_transfer.Cancel(false);
+    g_transfer.SetCaFile(m_settings.GetCaFile());
     StartAddressWorker();
 }
 
@@ -162,6 +172,7 @@ void RedirectCycle::StartPeriodic()
     m_view.SetIntervalEnabled(false);
     m_periodTimer.start(PeriodMilliseconds());
     m_nPeriodTimerId = kPeriodTimerId;
+    Q_EMIT periodicChanged(true);
     StartCycle();
 }
 
@@ -170,7 +181,11 @@ void RedirectCycle::StopPeriodic()
     if (m_nPeriodTimerId != 0) {
         m_periodTimer.stop();
         m_nPeriodTimerId = 0;
+        Q_EMIT periodicChanged(false);
     }
+    m_retryTimer.stop();
+    m_retries.Reset();
+    m_bRunWhenIdle = false;
     CancelCycle();
     m_view.SetPeriodicButtonLabel(cycle_texts::kStartLabel);
     m_view.SetIntervalEnabled(true);
@@ -188,6 +203,18 @@ void RedirectCycle::OnPeriodTimer()
 {
     if (m_nPeriodTimerId == kPeriodTimerId)
         StartCycle();
+}
+
+void RedirectCycle::OnAddressChange()
+{
+    if (m_nPeriodTimerId != kPeriodTimerId || !m_settings.GetRedirectOnAddressChange())
+        return;
+    if (m_bCycleBusy) {
+        m_bRunWhenIdle = true;
+        return;
+    }
+    StartCycle();
+    AddStatusLine(cycle_texts::kAddressChanged);
 }
 
 void RedirectCycle::NotifyUser()
@@ -251,6 +278,7 @@ void RedirectCycle::StartUploadWorker()
     job.userName = m_settings.GetUserName();
     job.password = m_settings.GetPassword();
     job.port = m_settings.GetUploadPort();
+    job.tls = m_settings.GetUploadTls() == 1;
     job.window = m_channel;
     if (!Launch(&UploadWorker, std::move(job)))
         m_channel->PostMessage(WM_UPLOAD_DONE, 0, 0);
@@ -349,6 +377,13 @@ void RedirectCycle::OnAddressesDone(bool found)
         Finish(Outcome::AddressesFailed);
         return;
     }
+    // Only the component finds the local side's address; the address
+    // service's answer is public by its nature.
+    if (m_settings.GetWarnPrivateAddress() == 1 && m_settings.GetClientIpByServer() != 1) {
+        const std::string kind = UnreachableAddressKind(m_settings.GetLocalServerName());
+        if (!kind.empty())
+            AddStatusLine(Format(cycle_texts::kUnreachableAddress, m_settings.GetLocalServerName(), kind));
+    }
     const bool goOn = !m_bAddressesOnly && !m_bCancelled;
     if (goOn) {
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
@@ -432,7 +467,47 @@ void RedirectCycle::AddStatusLine(const std::string& text)
 
 void RedirectCycle::Finish(Outcome outcome)
 {
+    PlanNextRun(outcome);
     Q_EMIT cycleEnded(outcome);
+}
+
+void RedirectCycle::PlanNextRun(Outcome outcome)
+{
+    if (m_nPeriodTimerId != kPeriodTimerId || m_bAddressesOnly)
+        return;
+    const bool failed = outcome == Outcome::AddressesFailed || outcome == Outcome::UploadFailed;
+    const bool runAgain = m_bRunWhenIdle && !m_bCancelled;
+    m_bRunWhenIdle = false;
+    if (runAgain) {
+        // The addresses changed while this cycle ran: what it found may be stale.
+        m_retryTimer.stop();
+        m_retries.Reset();
+        m_periodTimer.start(PeriodMilliseconds());
+        m_retryTimer.start(0);
+        return;
+    }
+    if (failed && !m_bCancelled && m_settings.GetRetryAfterFailure() == 1) {
+        const auto delay = m_retries.Failed(Now(), std::chrono::milliseconds(PeriodMilliseconds()));
+        // The tries replace the period's ticks until one succeeds.
+        m_periodTimer.stop();
+        m_retryTimer.start(delay);
+        char clock[16] = {};
+        const std::time_t next = m_retries.NextTry();
+        std::tm local {};
+        localtime_r(&next, &local);
+        std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+        const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(delay).count();
+        const std::string wait
+            = seconds < 120 ? std::to_string(seconds) + " Sekunden" : std::to_string(seconds / 60) + " Minuten";
+        AddStatusLine(Format(cycle_texts::kNextTry, clock, wait));
+        return;
+    }
+    // A success, a cancel or a failure without retries: the regular period again.
+    if (m_retries.Pending() || m_retryTimer.isActive()) {
+        m_retryTimer.stop();
+        m_retries.Reset();
+        m_periodTimer.start(PeriodMilliseconds());
+    }
 }
 
 std::string RedirectCycle::RedirectAddress()

@@ -2,6 +2,7 @@
 
 #include "tarnwick/core/AttentionView.h"
 #include "tarnwick/core/CycleView.h"
+#include "tarnwick/core/RetryPlan.h"
 #include "tarnwick/dialup/DialSession.h"
 #include "tarnwick/messages/MessageTarget.h"
 
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -61,6 +63,7 @@ public:
         DialStatusSink dialStatus; // progress texts of a dial (worker thread)
         std::function<std::time_t()> clock; // empty: the system clock
         std::function<void()> beforeRun; // called as each run starts, before the settings are read
+        std::chrono::milliseconds firstRetry {30000}; // after the first failure of a periodic cycle
     };
 
     // The period timer's identifier while periodic redirecting runs.
@@ -86,6 +89,13 @@ public:
 
     // The period timer's tick.
     void OnPeriodTimer();
+    // The machine's addresses or default route changed: while redirecting
+    // periodically (and RedirectOnAddressChange is on) a cycle runs now, or
+    // as soon as the running one has ended.
+    void OnAddressChange();
+    // A failed periodic cycle waits for its next try.
+    bool IsRetrying() const { return m_retryTimer.isActive(); }
+    const RetryPlan& Retries() const { return m_retries; }
 
     // The main window's message handler, on the user-interface thread; the
     // workers' messages arrive here. WM_GENERATE_PAGE answers the address of
@@ -114,6 +124,8 @@ public:
 Q_SIGNALS:
     // The cycle is idle again after a run.
     void cycleEnded(tarnwick::RedirectCycle::Outcome outcome);
+    // Periodic redirecting started (true) or stopped (false).
+    void periodicChanged(bool periodic);
     // The quit message (or the destroy notification) arrived.
     void quitRequested();
 
@@ -135,6 +147,7 @@ private:
     void OnStatusText(uintptr_t wParam, const char* text);
     void AddStatusLine(const std::string& text);
     void Finish(Outcome outcome);
+    void PlanNextRun(Outcome outcome);
     std::string RedirectAddress();
     std::time_t Now() const;
 
@@ -148,6 +161,9 @@ private:
     std::shared_ptr<WorkerThreadHandle> m_pAddressThread;
     unsigned m_nPeriodTimerId = 0;
     QTimer m_periodTimer;
+    QTimer m_retryTimer;
+    RetryPlan m_retries;
+    bool m_bRunWhenIdle = false;
     bool m_bAddressesOnly = false;
     bool m_bCancelled = false;
     std::string m_strPage;

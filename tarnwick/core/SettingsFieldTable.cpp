@@ -94,7 +94,7 @@ struct SettingsFieldTableBuilder
         return result;
     }
 
-    static std::array<SettingsField, 24> Build()
+    static std::array<SettingsField, 29> Build()
     {
         // In the registry save's order; each row gives the default and the four positions.
         return {
@@ -141,6 +141,17 @@ struct SettingsFieldTableBuilder
                                                            0, 1),
             Text<&S::GetBackupFile, &S::SetBackupFile>("BackupFile", &S::m_BackupFile, "values.bak", {23, 24, 0, 0},
                                                        K::Text, {}, Key::Maker),
+            // Later additions, after everything older programs know: they
+            // skip the unknown names, and older stores load with the defaults.
+            Number<&S::GetUploadTls, &S::SetUploadTls>("UploadTls", &S::m_UploadTls, 0, {24, 25, 20, 21}, K::Flag, 0,
+                                                       1),
+            Text<&S::GetCaFile, &S::SetCaFile>("CaFile", &S::m_CaFile, "", {25, 26, 21, 22}),
+            Number<&S::GetWarnPrivateAddress, &S::SetWarnPrivateAddress>("WarnPrivateAddress", &S::m_WarnPrivateAddress,
+                                                                         1, {26, 27, 22, 23}, K::Flag, 0, 1),
+            Number<&S::GetRetryAfterFailure, &S::SetRetryAfterFailure>("RetryAfterFailure", &S::m_RetryAfterFailure, 1,
+                                                                       {27, 28, 23, 24}, K::Flag, 0, 1),
+            Number<&S::GetRedirectOnAddressChange, &S::SetRedirectOnAddressChange>(
+                "RedirectOnAddressChange", &S::m_RedirectOnAddressChange, 1, {28, 29, 24, 25}, K::Flag, 0, 1),
         };
     }
 };
@@ -149,9 +160,9 @@ namespace {
 
 // Built on first use, so that a record constructed during static
 // initialisation finds the table complete.
-const std::array<SettingsField, 24>& Fields()
+const std::array<SettingsField, 29>& Fields()
 {
-    static const std::array<SettingsField, 24> fields = SettingsFieldTableBuilder::Build();
+    static const std::array<SettingsField, 29> fields = SettingsFieldTableBuilder::Build();
     return fields;
 }
 

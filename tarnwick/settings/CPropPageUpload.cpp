@@ -9,6 +9,7 @@
 #include "tarnwick/settings/SettingsRules.h"
 #include "tarnwick/settings/SheetMessages.h"
 
+#include <QCheckBox>
 #include <QFocusEvent>
 
 namespace tarnwick {
@@ -45,6 +46,8 @@ CPropPageUpload::CPropPageUpload(QWidget* parent)
         UpdateModified();
     });
     connect(m_ui->idc_1056, &QComboBox::activated, this, [this](int index) { OnProtocolChosen(index); });
+    // Only the user's click: filling the page must not move the port.
+    connect(m_ui->idc_1074, &QCheckBox::clicked, this, [this](bool checked) { OnTlsChosen(checked); });
     connect(m_ui->idc_1044, &QPushButton::clicked, this, [this] { ChooseTemplate(); });
 }
 
@@ -77,6 +80,7 @@ void CPropPageUpload::Fill()
     m_ui->idc_1002->setText(QString::fromStdString(m_pSettings->GetPageFileName()));
     m_ui->idc_1043->setText(QString::fromStdString(m_pSettings->GetUploadFile()));
     m_ui->idc_1056->setCurrentIndex(ProtocolIndexForServiceType(m_pSettings->GetUploadServiceType()));
+    m_ui->idc_1074->setChecked(m_pSettings->GetUploadTls() == 1);
     m_ui->idc_1052->setText(QString::fromStdString(m_pSettings->GetUploadServer()));
     m_ui->idc_1053->setText(QString::number(m_pSettings->GetUploadPort()));
     m_ui->idc_1054->setText(QString::fromStdString(m_pSettings->GetUploadDir()));
@@ -92,9 +96,19 @@ void CPropPageUpload::OnProtocolChosen(int index)
     const auto choice = ProtocolForIndex(index);
     if (!choice)
         return;
+    const uint16_t port = UploadPortForTls(choice->serviceType, choice->port, m_pSettings->GetUploadTls() == 1);
     m_pSettings->SetUploadServiceType(choice->serviceType);
-    m_pSettings->SetUploadPort(choice->port);
-    m_ui->idc_1053->setText(QString::number(choice->port));
+    m_pSettings->SetUploadPort(port);
+    m_ui->idc_1053->setText(QString::number(port));
+    UpdateModified();
+}
+
+void CPropPageUpload::OnTlsChosen(bool checked)
+{
+    m_pSettings->SetUploadTls(checked ? 1 : 0);
+    const uint16_t port = UploadPortForTls(m_pSettings->GetUploadServiceType(), m_pSettings->GetUploadPort(), checked);
+    m_pSettings->SetUploadPort(port);
+    m_ui->idc_1053->setText(QString::number(port));
     UpdateModified();
 }
 

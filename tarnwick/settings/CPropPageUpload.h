@@ -10,8 +10,9 @@ class CPropPageUpload;
 
 namespace tarnwick {
 
-// The page "Hochladen...": the page template, the upload's protocol, server,
-// port and directory, the user name and the password with its confirmation.
+// The page "Hochladen...": the page template, the upload's protocol (and
+// whether it runs over TLS), server, port and directory, the user name and the
+// password with its confirmation.
 class CPropPageUpload : public CSettingsPage
 {
     Q_OBJECT
@@ -34,6 +35,7 @@ private:
     bool CheckPassword();
     void ChooseTemplate();
     void OnProtocolChosen(int index);
+    void OnTlsChosen(bool checked);
     // Each text field hands its text to its setter (once the page is filled).
     void OnTextChanged(QLineEdit* field, void (CRedirectSettings::*setter)(std::string_view));
 

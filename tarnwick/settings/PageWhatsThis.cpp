@@ -49,6 +49,9 @@ constexpr WhatsThisEntry kUpload[] = {
      "eingebaute Seite."},
     {1044, "Wählt die Vorlage in einem Dateidialog aus."},
     {1056, "Wie die Umleitwebseite hochgeladen wird: ftp:// oder http:// (HTTP PUT)."},
+    {1074,
+     "Lädt verschlüsselt hoch: mit ftp:// per FTP über TLS, mit http:// per HTTP PUT über https. Das Zertifikat "
+     "des Servers wird immer geprüft; ohne TLS beim Server wird nichts gesendet."},
     {1052, "Der Name des Servers, auf den die Umleitwebseite hochgeladen wird."},
     {1053, "Der Port des Servers für das Hochladen; für FTP meist 21, für HTTP meist 80."},
     {1055, "Erhöht oder verringert den Port um eins."},

@@ -47,6 +47,13 @@ std::optional<ProtocolChoice> ProtocolForIndex(int index)
     }
 }
 
+uint16_t UploadPortForTls(int serviceType, uint16_t port, bool tls)
+{
+    if (serviceType == 3 && port == (tls ? 80 : 443))
+        return tls ? 443 : 80;
+    return port;
+}
+
 QString UpgradeProgram(const std::string& programDirectory)
 {
     return QString::fromStdString(programDirectory) + QStringLiteral("kestrup");

@@ -29,6 +29,9 @@ struct ProtocolChoice
     uint16_t port;
 };
 std::optional<ProtocolChoice> ProtocolForIndex(int index);
+// The upload port after the TLS choice: http's usual port follows it (80 and
+// 443); FTP over TLS keeps 21, and a port of the user's own stays.
+uint16_t UploadPortForTls(int serviceType, uint16_t port, bool tls);
 
 // The update starter's program file in the program directory, and its
 // arguments: the package, the product title in double quotes (the starter

@@ -108,6 +108,52 @@ std::string LowerCase(std::string text)
     return text;
 }
 
+bool IsWebService(uint32_t service)
+{
+    return service == platform::INTERNET_SERVICE_HTTP || service == platform::AFX_INET_SERVICE_HTTPS;
+}
+
+// location is the https form of the http address url: same host, same path
+// and query. That is how a host that forces https answers every http request.
+bool IsHttpsFormOf(const std::string& location, const std::string& url)
+{
+    platform::InternetUrl from;
+    platform::InternetUrl to;
+    return platform::ParseInternetUrl(url, from) && platform::ParseInternetUrl(location, to)
+        && from.serviceType == platform::INTERNET_SERVICE_HTTP && to.serviceType == platform::AFX_INET_SERVICE_HTTPS
+        && LowerCase(from.server) == LowerCase(to.server) && from.object == to.object;
+}
+
+// Where a page read by GetPage leads: its redirect notice or its refresh
+// element; the output is lower case.
+bool TargetOfPage(std::string text, std::string& target)
+{
+    text = LowerCase(std::move(text));
+    if (text.rfind(kRedirectedTo, 0) == 0) {
+        target = text.substr(std::char_traits<char>::length(kRedirectedTo));
+    } else {
+        auto refresh = text.find(kRefresh);
+        if (refresh == std::string::npos || refresh == 0)
+            return false;
+        text = text.substr(refresh + std::char_traits<char>::length(kRefresh));
+        auto end = text.find("\">");
+        if (end == std::string::npos || end == 0)
+            return false;
+        // The page writes the address as an attribute value, escaped.
+        target = HtmlUnescaped(text.substr(0, end));
+    }
+    return !target.empty();
+}
+
+// 307 and 308 count as a redirect notice only where a host forces https;
+// any other such answer stays a server error.
+bool IsForcedHttps(const platform::HttpRequest& request, int status, const std::string& url)
+{
+    std::string location;
+    return (status == 307 || status == 308) && request.QueryHeader("Location", location)
+        && IsHttpsFormOf(location, url);
+}
+
 } // namespace
 
 // Holds m_bBusy for one operation; the test and the setting are one step,
@@ -155,6 +201,12 @@ void CInternetTransfer::SetRedirectUrlSource(std::function<std::string()> source
     m_redirectUrl = std::move(source);
 }
 
+void CInternetTransfer::SetCaFile(const std::string& caFile)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_caFile = caFile;
+}
+
 void CInternetTransfer::Cancel(bool bCancel)
 {
     std::lock_guard lock(m_sessionMutex);
@@ -177,6 +229,7 @@ bool CInternetTransfer::OpenSession()
     }
     session->SetStatusWindow(m_hWndMessages.load());
     std::lock_guard lock(m_sessionMutex);
+    session->SetCaFile(m_caFile);
     m_pSession = std::move(session);
     return true;
 }
@@ -192,6 +245,12 @@ void CInternetTransfer::CloseSession()
     // window, which may at that moment be waiting in Cancel().
     if (session)
         session->Close();
+}
+
+void CInternetTransfer::ReportInfo(const std::string& text)
+{
+    if (MessageTarget* window = m_hWndMessages.load())
+        window->SendMessage(WM_INFO_TEXT, 1, reinterpret_cast<intptr_t>(text.c_str()));
 }
 
 void CInternetTransfer::ReportError(const std::string& text)
@@ -220,8 +279,7 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
     if (!busy.Owned())
         return false;
     platform::InternetUrl url;
-    if (!OpenSession() || !platform::ParseInternetUrl(strUrl, url)
-        || url.serviceType != platform::INTERNET_SERVICE_HTTP) {
+    if (!OpenSession() || !platform::ParseInternetUrl(strUrl, url) || !IsWebService(url.serviceType)) {
         CloseSession();
         return false;
     }
@@ -236,7 +294,11 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
 
     connection = session.GetHttpConnection(url.server, url.port, {}, {}, error);
     if (connection)
-        request = connection->OpenRequest("GET", url.object, Referrer(m_redirectAddress), 1, kGetFlags, error);
+        request = connection->OpenRequest("GET", url.object, Referrer(m_redirectAddress), 1,
+                                          url.serviceType == platform::AFX_INET_SERVICE_HTTPS
+                                              ? kGetFlags | platform::INTERNET_FLAG_SECURE
+                                              : kGetFlags,
+                                          error);
     if (request && !m_bCancel.load() && request->Send(kRequestHeaders, {}, error) && !m_bCancel.load()) {
         status = static_cast<int>(request->StatusCode());
         m_strServerIp = session.LastAddress();
@@ -247,7 +309,7 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
         result = false;
     } else if (status == 401) {
         ReportError(Format("Fehler: %d - Diese Webseite verlangt eine Anmeldung!", status));
-    } else if (status == 301 || status == 302 || status == 303) {
+    } else if (status == 301 || status == 302 || status == 303 || IsForcedHttps(*request, status, strUrl)) {
         std::string location;
         request->QueryHeader("Location", location);
         strText = kRedirectedTo + location;
@@ -285,21 +347,15 @@ bool CInternetTransfer::ReadRedirectTarget(std::string& strTarget, const std::st
     std::string text;
     if (!GetPage(text, strUrl))
         return false;
-    text = LowerCase(std::move(text));
+    // The same page on https: only its own redirect says where it leads.
+    // Read once (as the server spelled it), so a host that sends http and
+    // https back and forth ends here.
     if (text.rfind(kRedirectedTo, 0) == 0) {
-        strTarget = text.substr(std::char_traits<char>::length(kRedirectedTo));
-    } else {
-        auto refresh = text.find(kRefresh);
-        if (refresh == std::string::npos || refresh == 0)
+        const std::string location = text.substr(std::char_traits<char>::length(kRedirectedTo));
+        if (IsHttpsFormOf(location, strUrl) && !GetPage(text, location))
             return false;
-        text = text.substr(refresh + std::char_traits<char>::length(kRefresh));
-        auto end = text.find("\">");
-        if (end == std::string::npos || end == 0)
-            return false;
-        // The page writes the address as an attribute value, escaped.
-        strTarget = HtmlUnescaped(text.substr(0, end));
     }
-    return !strTarget.empty();
+    return TargetOfPage(std::move(text), strTarget);
 }
 
 bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl)
@@ -359,23 +415,33 @@ bool CInternetTransfer::EndUpload(bool result, const platform::InternetError& er
 }
 
 bool CInternetTransfer::UploadFtp(const std::string& strText, const std::string& strServer, const std::string& strPath,
-                                  const std::string& strUser, const std::string& strPassword, uint16_t nPort)
+                                  const std::string& strUser, const std::string& strPassword, uint16_t nPort, bool bTls)
 {
     BusyScope busy(m_bBusy);
     if (!busy.Owned() || !ReadyToUpload(strText, strServer, strPath, strUser, strPassword))
         return false;
     platform::InternetError error;
     bool result = false;
-    {
-        auto connection = m_pSession->GetFtpConnection(strServer, nPort, strUser, strPassword, 0, error);
+    const auto store = [&](uint32_t flags) {
+        auto connection = m_pSession->GetFtpConnection(strServer, nPort, strUser, strPassword, flags, error);
         if (connection)
             result = connection->PutFile(strPath, strText, platform::FTP_TRANSFER_TYPE_ASCII, 1, error);
+    };
+    store(bTls ? platform::INTERNET_FLAG_SECURE : 0);
+    // Behind a router the server often cannot connect back; passive mode
+    // needs no connection towards this computer.
+    if (!bTls && !result && platform::IsActiveModeFailure(error)) {
+        ReportInfo("Der FTP-Server konnte keine Datenverbindung im aktiven Modus herstellen; "
+                   "die Datei wird im passiven Modus gesendet.");
+        error = {};
+        store(platform::INTERNET_FLAG_PASSIVE);
     }
     return EndUpload(result, error);
 }
 
 bool CInternetTransfer::UploadHttp(const std::string& strText, const std::string& strServer, const std::string& strPath,
-                                   const std::string& strUser, const std::string& strPassword, uint16_t nPort)
+                                   const std::string& strUser, const std::string& strPassword, uint16_t nPort,
+                                   bool bTls)
 {
     BusyScope busy(m_bBusy);
     if (!busy.Owned() || !ReadyToUpload(strText, strServer, strPath, strUser, strPassword))
@@ -386,7 +452,8 @@ bool CInternetTransfer::UploadHttp(const std::string& strText, const std::string
         auto connection = m_pSession->GetHttpConnection(strServer, nPort, strUser, strPassword, error);
         std::unique_ptr<platform::HttpRequest> request;
         if (connection)
-            request = connection->OpenRequest("PUT", strPath, Referrer(m_redirectUrl), 1, kPutFlags, error);
+            request = connection->OpenRequest("PUT", strPath, Referrer(m_redirectUrl), 1,
+                                              bTls ? kPutFlags | platform::INTERNET_FLAG_SECURE : kPutFlags, error);
         if (request && request->Send(kRequestHeaders, strText, error)) {
             const int status = static_cast<int>(request->StatusCode());
             if (status >= 200 && status <= 299)

@@ -44,17 +44,28 @@ public:
     void SetRedirectUrlSource(std::function<std::string()> source);
 
     void Cancel(bool bCancel);
+    // Certificate authorities trusted besides the system's (a PEM file; empty:
+    // the system's alone), from the next operation on. Any thread.
+    void SetCaFile(const std::string& caFile);
     // An operation is under way (on any thread).
     bool IsBusy() const { return m_bBusy.load() != 0; }
 
+    // http and https addresses.
     bool GetPage(std::string& strText, const std::string& strUrl);
+    // An http page whose server only answers that it lives at the same place
+    // on https (a host that forces https) is read there once, and what that
+    // page leads to counts.
     bool ReadRedirectTarget(std::string& strTarget, const std::string& strUrl);
     bool ReadClientAddress(std::string& strAddress, const std::string& strUrl);
     bool ReadServerAddress(std::string& strAddress, const std::string& strUrl);
+    // bTls: FTP over explicit TLS in passive mode. Plain FTP goes active
+    // first and, when the server cannot connect back, once more in passive
+    // mode (said in a WM_INFO_TEXT line).
     bool UploadFtp(const std::string& strText, const std::string& strServer, const std::string& strPath,
-                   const std::string& strUser, const std::string& strPassword, uint16_t nPort);
+                   const std::string& strUser, const std::string& strPassword, uint16_t nPort, bool bTls = false);
+    // bTls: PUT over https.
     bool UploadHttp(const std::string& strText, const std::string& strServer, const std::string& strPath,
-                    const std::string& strUser, const std::string& strPassword, uint16_t nPort);
+                    const std::string& strUser, const std::string& strPassword, uint16_t nPort, bool bTls = false);
 
     // The text of the last error message sent (read it on the thread that
     // ran the operation, or after it).
@@ -74,6 +85,7 @@ private:
     // Reports the upload's error, if any, and closes the session; gives result.
     bool EndUpload(bool result, const platform::InternetError& error);
     void ReportError(const std::string& text);
+    void ReportInfo(const std::string& text);
     std::string Referrer(const std::function<std::string()>& source) const;
 
     std::string m_strServerIp;
@@ -86,6 +98,7 @@ private:
     std::unique_ptr<CTransferSession> m_pSession;
     std::function<std::string()> m_redirectAddress;
     std::function<std::string()> m_redirectUrl;
+    std::string m_caFile; // guarded by m_sessionMutex
 };
 
 // Tarnwick's one transfer object.

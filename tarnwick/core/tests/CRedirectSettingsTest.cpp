@@ -105,9 +105,14 @@ TEST(CRedirectSettings, PageFileName)
 {
     S s;
     const std::pair<std::string, std::string> cases[] = {
-        {"http://domain/a/start.ASP", "start.ASP"}, {"http://domain/dir/", ""},     {"http://domain/.hidden", ""},
-        {"http://domain/.a.htm", ".a.htm"},         {"ftp://domain/index.htm", ""}, {"domain/index.htm", ""},
+        {"http://domain/a/start.ASP", "start.ASP"},
+        {"http://domain/dir/", ""},
+        {"http://domain/.hidden", ""},
+        {"http://domain/.a.htm", ".a.htm"},
+        {"ftp://domain/index.htm", ""},
+        {"domain/index.htm", ""},
         {"http://domain/index.htm\r\n", ""},
+        {"https://domain/s/index.htm", "index.htm"},
     };
     for (const auto& [address, name] : cases)
         EXPECT_EQ(s.GetPageFileName(address), name) << address;

@@ -11,6 +11,7 @@
 #include "testing/NginxServer.h"
 #include "testing/TcpPeer.h"
 #include "testing/TempHome.h"
+#include "testing/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,8 @@ protected:
         m_settings.SetUserName(m_ftp->user());
         m_settings.SetPassword(m_ftp->password());
         m_settings.SetUploadDir("/");
+        // Every address here is loopback: the warning has tests of its own.
+        m_settings.SetWarnPrivateAddress(0);
     }
 
     void TearDown() override
@@ -536,3 +539,119 @@ INSTANTIATE_TEST_SUITE_P(
                       DialCase {"DialUp", false, "Provider", kDialOk, 1, 0, "Fehler! Verbindung zum Server 127.0.0.1"},
                       DialCase {"NoProvider", false, "Provider", 0, 0, 0, "Fehler! Verbindung zum Server 127.0.0.1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RedirectCycleTest, FailedPeriodicCycleIsRetriedSoonerUntilItSucceeds)
+{
+    RedirectCycle::Context context;
+    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+    context.programDirectory = tarnwick::test::BuildProgramDirectory();
+    context.firstRetry = std::chrono::milliseconds(200);
+    UseContext(std::move(context));
+    m_settings.SetPassword("falsch"); // every upload fails
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    EXPECT_EQ(m_outcomes.back(), Outcome::UploadFailed);
+    EXPECT_TRUE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 1);
+    EXPECT_TRUE(Contains("N\xc3\xa4"
+                         "chster Versuch um "))
+        << m_view.Joined();
+
+    // The retry comes by itself and fails again: the wait doubles.
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(Cycle().Retries().Failures(), 2);
+    m_settings.SetPassword(m_ftp->password());
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 3; }, std::chrono::seconds(10)));
+    EXPECT_EQ(m_outcomes.back(), Outcome::Uploaded);
+    EXPECT_FALSE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 0);
+    EXPECT_TRUE(Cycle().IsPeriodic());
+
+    // "&Stopp" ends a pending retry; so does a switched-off setting.
+    m_settings.SetPassword("falsch");
+    std::filesystem::remove(m_ftp->home() / "index.htm");
+    Cycle().StartCycle();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 4; }));
+    EXPECT_TRUE(Cycle().IsRetrying());
+    Cycle().StopPeriodic();
+    EXPECT_FALSE(Cycle().IsRetrying());
+    m_settings.SetRetryAfterFailure(0);
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 5; }));
+    EXPECT_FALSE(Cycle().IsRetrying());
+    Cycle().StopPeriodic();
+}
+
+TEST_F(RedirectCycleTest, AddressChangeRunsACycleOnlyWhileRedirectingPeriodically)
+{
+    Cycle().OnAddressChange();
+    EXPECT_FALSE(Cycle().IsBusy()) << "not periodic";
+
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    Cycle().OnAddressChange();
+    EXPECT_TRUE(Cycle().IsBusy());
+    EXPECT_TRUE(Contains("Die Netzwerkadressen des Computers haben sich ge\xc3\xa4ndert")) << m_view.Joined();
+    // A change during a cycle runs one more afterwards, not a cancel.
+    Cycle().OnAddressChange();
+    Cycle().OnAddressChange();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 3; }));
+    EXPECT_EQ(m_outcomes[1], Outcome::AlreadyCurrent);
+    EXPECT_EQ(m_outcomes[2], Outcome::AlreadyCurrent);
+    tarnwick::test::PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_outcomes.size(), 3u);
+
+    m_settings.SetRedirectOnAddressChange(0);
+    Cycle().OnAddressChange();
+    EXPECT_FALSE(Cycle().IsBusy());
+    Cycle().StopPeriodic();
+}
+
+TEST_F(RedirectCycleTest, CancelEndsTheRetriesAndTheRegularPeriodGoesOn)
+{
+    RedirectCycle::Context context;
+    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+    context.programDirectory = tarnwick::test::BuildProgramDirectory();
+    context.firstRetry = std::chrono::seconds(5);
+    UseContext(std::move(context));
+    m_settings.SetPassword("falsch");
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    ASSERT_TRUE(Cycle().IsRetrying());
+
+    // The next try hangs in the check; the user cancels it.
+    TcpPeer silent(TcpPeer::Mode::Silent);
+    m_settings.SetRedirectUrl(silent.url("/index.htm"));
+    Cycle().StartCycle();
+    ASSERT_TRUE(PumpUntil([&] { return silent.connections() > 1; }));
+    Cycle().CancelCycle();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(5)));
+    EXPECT_FALSE(Cycle().IsRetrying());
+    EXPECT_EQ(Cycle().Retries().Failures(), 0);
+    EXPECT_TRUE(Cycle().IsPeriodic());
+    Cycle().StopPeriodic();
+}
+
+// A host that forces https and takes uploads only over FTP with TLS: the
+// first cycle uploads encrypted, the second finds the page current through
+// the https page instead of uploading again.
+TEST_F(RedirectCycleTest, ForcedHttpsHostWithFtpOverTlsStaysCurrent)
+{
+    const velt::testing::TestCertificates certificates;
+    FtpServer ftps(FtpServer::Options {certificates.good().certificate, certificates.good().key});
+    const uint16_t securePort = velt::testing::FreeTcpPort();
+    const std::string secure = "https://127.0.0.1:" + std::to_string(securePort);
+    NginxServer web("location = /site/index.htm { return 301 " + secure + "/site/index.htm; }\n",
+                    "server { listen 127.0.0.1:" + std::to_string(securePort) + " ssl; ssl_certificate "
+                        + certificates.good().certificate + "; ssl_certificate_key " + certificates.good().key
+                        + "; location /site/ { alias " + ftps.home().string() + "/; } }\n");
+    m_settings.SetRedirectUrl(web.url("/site/index.htm"));
+    m_settings.SetUploadPort(ftps.port());
+    m_settings.SetUploadTls(1);
+    m_settings.SetCaFile(certificates.caFile());
+
+    ASSERT_EQ(Run(), Outcome::Uploaded) << m_view.Joined() << ftps.logs();
+    EXPECT_NE(ftps.logs().find("AUTH TLS"), std::string::npos);
+    EXPECT_EQ(Run(), Outcome::AlreadyCurrent) << m_view.Joined();
+    EXPECT_TRUE(Contains("leitet nach " + m_settings.GetRedirectAddress() + " um")) << m_view.Joined();
+}

@@ -165,12 +165,32 @@ TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareNam
     std::vector<std::string> keys;
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         keys.push_back(text.substr(start, text.find_first_of("=\r", start) - start));
-    const std::vector<std::string> expected
-        = {"[Options]",         "LocalStartPage",     "LocalWebObject",   "PhysicalWebDir",   "LocalServerName",
-           "LocalUrl",          "UserName",           "RedirectUrl",      "UploadFile",       "UploadServer",
-           "UploadDir",         "AutoDialConnection", "AutoDialUsername", "LocalServiceType", "LocalPort",
-           "UploadServiceType", "UploadPort",         "WaitTimeInMin",    "AutoStart",        "AutoDial",
-           "ClientIpByServer"};
+    const std::vector<std::string> expected = {"[Options]",
+                                               "LocalStartPage",
+                                               "LocalWebObject",
+                                               "PhysicalWebDir",
+                                               "LocalServerName",
+                                               "LocalUrl",
+                                               "UserName",
+                                               "RedirectUrl",
+                                               "UploadFile",
+                                               "UploadServer",
+                                               "UploadDir",
+                                               "AutoDialConnection",
+                                               "AutoDialUsername",
+                                               "LocalServiceType",
+                                               "LocalPort",
+                                               "UploadServiceType",
+                                               "UploadPort",
+                                               "WaitTimeInMin",
+                                               "AutoStart",
+                                               "AutoDial",
+                                               "ClientIpByServer",
+                                               "UploadTls",
+                                               "CaFile",
+                                               "WarnPrivateAddress",
+                                               "RetryAfterFailure",
+                                               "RedirectOnAddressChange"};
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "no bare line feeds";
     for (const char* absent : {"Gott", "W\xC3\xA4hl", "ExtMessages", "anders.bak"})

@@ -260,6 +260,11 @@ TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
     EXPECT_EQ(Run({"--once"}, "second.log"), 0) << Log("second.log");
     EXPECT_EQ(Count(Log("second.log"), kCurrent), 1) << Log("second.log");
     EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+    // Found by the component on loopback: said once per run, and the run goes on
+    // (the address service's answer is never questioned).
+    const char* unreachable = "Hinweis: 127.0.0.1 ist eine Loopback-Adresse und aus dem Internet nicht erreichbar.";
+    EXPECT_EQ(Count(Log("first.log"), unreachable), 1) << Log("first.log");
+    EXPECT_EQ(Count(Log("second.log"), unreachable), 1) << Log("second.log");
 
     const uint16_t closed = velt::testing::FreeTcpPort();
     Store([&](CRedirectSettings& s) { s.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm"); });

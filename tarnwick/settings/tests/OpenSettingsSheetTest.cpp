@@ -60,7 +60,6 @@ TEST(OpenSettingsSheet, OkTakesTheCopySavesWithBackupAndRestartsPeriodicRedirect
     platform::TitleWindow title;
     {
         CRedirectMainDlg window(app, title, new RecordingTrayBackend(true));
-        window.Tray().SetActivationWait(0);
         PropertySheetOpener opener(app);
         window.SetSettingsSheetOpener(&opener);
         window.Cycle().StartPeriodic();

@@ -441,3 +441,32 @@ TEST_F(SettingsSheetTest, UpgradeStarterMissingThenStartedClosesAsCancel)
               "msidlfile=/Download/TWSetup.msi\npr=\"VELT Tarnwick\"\nv=1.4.44\n" + m_programDir.path().string()
                   + "\n");
 }
+
+TEST_F(SettingsSheetTest, TlsBesideTheProtocolMovesOnlyHttpsUsualPort)
+{
+    CRedirectSettings settings;
+    settings.SetUploadTls(1);
+    settings.SetModified(0);
+    Open(CPropSheetRedirectProperties::kUpload, settings);
+    auto* tls = Control<QCheckBox>(3, 1074);
+    ASSERT_NE(tls, nullptr);
+    EXPECT_TRUE(tls->isChecked()); // filled from the record, without touching the port
+    EXPECT_EQ(Field(3, 1053)->text(), QStringLiteral("21"));
+    EXPECT_FALSE(tls->whatsThis().isEmpty());
+    EXPECT_FALSE(OkEnabled());
+
+    auto* protocol = Control<QComboBox>(3, 1056);
+    Q_EMIT protocol->activated(1); // http with TLS: https's port
+    EXPECT_EQ(m_sheet->Settings().GetUploadPort(), 443);
+    tls->click();
+    EXPECT_EQ(m_sheet->Settings().GetUploadTls(), 0);
+    EXPECT_EQ(Field(3, 1053)->text(), QStringLiteral("80"));
+    Field(3, 1053)->setText(QStringLiteral("8080")); // the user's own port stays
+    tls->click();
+    EXPECT_EQ(m_sheet->Settings().GetUploadPort(), 8080);
+    Q_EMIT protocol->activated(0); // FTP over TLS keeps 21
+    EXPECT_EQ(m_sheet->Settings().GetUploadPort(), 21);
+    EXPECT_EQ(m_sheet->Settings().GetUploadTls(), 1);
+    EXPECT_TRUE(OkEnabled());
+    EXPECT_TRUE(PressOk());
+}

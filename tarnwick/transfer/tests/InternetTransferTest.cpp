@@ -145,8 +145,8 @@ TEST_F(InternetTransfer, GetPageRefusesOtherSchemesAndBadAddressesSilently)
 {
     TcpPeer peer(TcpPeer::Mode::Silent);
     const std::string port = std::to_string(peer.port());
-    for (const std::string& address : {"ftp://127.0.0.1:" + port + "/index.htm", "https://127.0.0.1:" + port + "/",
-                                       std::string("127.0.0.1/index.htm"), "http://127.0.0.1:" + port + "/a\r\nb"}) {
+    for (const std::string& address : {"ftp://127.0.0.1:" + port + "/index.htm", std::string("127.0.0.1/index.htm"),
+                                       "http://127.0.0.1:" + port + "/a\r\nb"}) {
         std::string text;
         EXPECT_FALSE(m_transfer.GetPage(text, address)) << address;
     }

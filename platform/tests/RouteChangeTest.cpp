@@ -1,0 +1,65 @@
+// The kernel's address and route notices, seen in a network namespace of the
+// test's own (made with an unprivileged user namespace): nothing on the
+// machine changes and no traffic leaves it.
+#include "platform/system/RouteChangeSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kInsideMarker = "TARNWICK_ROUTE_TEST_NAMESPACE";
+
+// Waits for the socket to become readable and drains it.
+bool NoticeArrives(platform::RouteChangeSocket& socket)
+{
+    pollfd wait {socket.Descriptor(), POLLIN, 0};
+    return ::poll(&wait, 1, 2000) == 1 && socket.Drain();
+}
+
+bool Shell(const std::string& command)
+{
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(RouteChangeSocket, SeesAddressesAndTheDefaultRouteButNotOtherRoutes)
+{
+    if (!std::getenv(kInsideMarker)) {
+        // Run this test again inside a fresh network namespace.
+        const std::string self = [] {
+            char path[4096] = {};
+            const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+            return std::string(path, length > 0 ? static_cast<size_t>(length) : 0);
+        }();
+        if (!Shell("unshare -rn true 2>/dev/null"))
+            GTEST_SKIP() << "no unprivileged network namespace on this machine (unshare -rn failed)";
+        const std::string command = "unshare -rn env " + std::string(kInsideMarker) + "=1 '" + self
+            + "' --gtest_filter=RouteChangeSocket.SeesAddressesAndTheDefaultRouteButNotOtherRoutes";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run in the namespace failed";
+        return;
+    }
+    platform::RouteChangeSocket socket;
+    ASSERT_GE(socket.Descriptor(), 0);
+    EXPECT_FALSE(socket.Drain()); // nothing yet, and no blocking
+    ASSERT_TRUE(Shell("ip link set lo up"));
+    socket.Drain(); // the loopback's own host-scope address and routes
+    ASSERT_TRUE(Shell("ip addr add 10.9.9.1/32 dev lo"));
+    EXPECT_TRUE(NoticeArrives(socket)) << "new address";
+    ASSERT_TRUE(Shell("ip route add 10.8.0.0/16 dev lo"));
+    pollfd wait {socket.Descriptor(), POLLIN, 0};
+    if (::poll(&wait, 1, 500) == 1) {
+        EXPECT_FALSE(socket.Drain()) << "a route to a network is no default route";
+    }
+    ASSERT_TRUE(Shell("ip route add default dev lo"));
+    EXPECT_TRUE(NoticeArrives(socket)) << "new default route";
+    ASSERT_TRUE(Shell("ip addr del 10.9.9.1/32 dev lo"));
+    EXPECT_TRUE(NoticeArrives(socket)) << "address gone";
+}
+
+} // namespace
