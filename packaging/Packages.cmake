@@ -28,9 +28,10 @@ The package holds the tray program with its headless mode and systemd user
 service, the CorvaneCom network component with the corvane scripting host,
 and the Kestrup updater. The programs speak German.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What dpkg-shlibdeps cannot see: plug-ins and data that Qt loads at run time
-# (the German texts of dialogs, the SVG image and icon plug-ins for the artwork).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6svg6")
+# What dpkg-shlibdeps cannot see: plug-ins and data loaded at run time (Qt's
+# German texts of dialogs, the SVG image and icon plug-ins for the artwork,
+# the system's certificate authorities for https and FTP over TLS).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libqt6svg6, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # No maintainer scripts: CPack would add ldconfig calls for any library below
 # /usr/lib, but the private folder is not in the linker's cache. Naming a
