@@ -2,6 +2,7 @@
 #include "kestrup/CKestrupDlg.h"
 #include "kestrup/KestrupArguments.h"
 #include "kestrup/KestrupTexts.h"
+#include "kestrup/KestrupUsage.h"
 #include "kestrup/ProgramShutdown.h"
 #include "platform/system/ProgramDirectory.h"
 #include "tarnwick/resources/ServiceHost.h"
@@ -39,8 +40,12 @@ void LoadGermanQtTexts(QApplication& app)
 
 int main(int argc, char** argv)
 {
-    kestrup::CKestrupApp kestrupApp;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (const auto text = kestrup::InfoOptionText(args)) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
+    kestrup::CKestrupApp kestrupApp;
     kestrupApp.Init(kestrup::JoinArguments(args), platform::ProgramDirectory(), tarnwick::resources::ServiceHost());
 
     if (kestrupApp.QuitOnly()) {

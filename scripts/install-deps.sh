@@ -13,7 +13,7 @@ packages=(
     nginx-light python3 python3-pyftpdlib python3-openssl curl
     xvfb xauth trayer xdotool x11-apps imagemagick
     dbus dbus-daemon python3-dbusmock python3-gi
-    lintian desktop-file-utils appstream
+    lintian desktop-file-utils appstream dpkg-dev file man-db
     strace
     iproute2 util-linux
 )

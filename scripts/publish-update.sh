@@ -16,7 +16,7 @@ build="${BUILD_DIR:-build}"
 out="${1:-$build/Download}"
 [ -f "$build/CPackConfig.cmake" ] || { echo "publish-update: no configured build tree in $build" >&2; exit 2; }
 
-[ "${PUBLISH_SKIP_BUILD:-0}" = 1 ] || cmake --build "$build" --target tarnwick kestrup corvane corvanecom platform >/dev/null
+[ "${PUBLISH_SKIP_BUILD:-0}" = 1 ] || cmake --build "$build" --target tarnwick kestrup corvane corvanecom platform tarnwick_help tarnwick_docs tarnwick_icons >/dev/null
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 [ -n "$version" ] || { echo "publish-update: no project version in $build/CMakeCache.txt" >&2; exit 2; }
 

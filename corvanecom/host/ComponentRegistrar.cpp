@@ -56,8 +56,7 @@ std::string ComponentRegistrar::FindModule(bool registeredFirst) const
 {
     const std::string programDir = platform::ProgramDirectory();
     std::vector<std::string> candidates
-        = {programDir + kModuleFileName, programDir + "../" CORVANE_INSTALL_LIBDIR "/" + kModuleFileName,
-           programDir + "../lib/" + kModuleFileName};
+        = {programDir + kModuleFileName, programDir + "../" TARNWICK_PRIVATE_LIBDIR "/" + kModuleFileName};
     const std::string registered = RegisteredModule();
     candidates.insert(registeredFirst ? candidates.begin() : candidates.end(), registered);
     for (const std::string& candidate : candidates) {

@@ -12,7 +12,8 @@ class ComponentRegistrar
 public:
     ComponentRegistrar(std::ostream& out, std::ostream& err);
 
-    // modulePath empty: the module beside the program, in ../lib, or the
+    // modulePath empty: the module beside the program, in the installation's
+    // private library folder (lib/tarnwick), or the
     // registered one (looked at first when unregistering). Returns the exit code.
     int Register(const std::string& modulePath);
     int Unregister(const std::string& modulePath);

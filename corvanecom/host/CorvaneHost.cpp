@@ -58,8 +58,12 @@ int CorvaneHost::Run(const std::vector<std::string>& args)
         return kExitUsage;
     }
     const std::string& first = args.front();
-    if (first == "--help" || first == "-h") {
-        m_out << kHelpText;
+    if (first == "--help" || first == "-h" || first == "--version") {
+        if (args.size() > 1) {
+            Usage(Format(kTooManyArguments, first));
+            return kExitUsage;
+        }
+        m_out << (first == "--version" ? CORVANE_VERSION "\n" : kHelpText);
         return kExitOk;
     }
     if (first == "--register" || first == "--unregister") {

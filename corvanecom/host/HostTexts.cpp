@@ -6,6 +6,7 @@ const char* const kHelpText = R"(Aufruf: corvane AUFRUF [AUFRUF ...]
        corvane --register [MODUL]
        corvane --unregister [MODUL]
        corvane --help
+       corvane --version
 
 corvane erzeugt ein Objekt der Komponente VELT.Corvane und ruft seine
 Methoden und Eigenschaften nacheinander über ihren Namen auf (späte Bindung
@@ -42,8 +43,10 @@ Beispiel:
 --register [MODUL]    registriert die Komponente für den angemeldeten Benutzer
 --unregister [MODUL]  entfernt ihre Registrierung
   Ohne MODUL gilt libcorvanecom.so neben dem Programm, dann im
-  Bibliotheksordner der Installation (../lib),
+  Bibliotheksordner der Installation (../lib/tarnwick),
   zuletzt (beim Entfernen zuerst) das registrierte Modul.
+--version             gibt die Programmversion aus
+--help                zeigt diesen Text
 
 Rückgabewerte:
   0  alle Aufrufe waren erfolgreich

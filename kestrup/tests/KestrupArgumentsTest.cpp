@@ -1,5 +1,6 @@
 #include "kestrup/KestrupArguments.h"
 #include "kestrup/CKestrupApp.h"
+#include "kestrup/KestrupUsage.h"
 
 #include <gtest/gtest.h>
 
@@ -99,3 +100,17 @@ TEST(KestrupArgumentsTest, ApplicationFieldsAndCompletion)
 }
 
 } // namespace
+
+TEST(KestrupArgumentsTest, InfoOptionsOnlyAsTheWholeCommandLine)
+{
+    EXPECT_EQ(InfoOptionText({"--version"}), std::string(KESTRUP_VERSION) + "\n");
+    const auto help = InfoOptionText({"--help"});
+    ASSERT_TRUE(help);
+    for (const char* word : {"msidlfile=", "msifile=", "pr=", "v=", "cmdline=", "/quitonly", "--version"})
+        EXPECT_NE(help->find(word), std::string::npos) << word;
+    // An update's command line is never taken for an option.
+    const std::vector<std::vector<std::string>> updates
+        = {{}, {"--version", "v=1.4.44"}, {"pr=--help"}, {"--Version"}, {"msifile=--help"}};
+    for (const auto& args : updates)
+        EXPECT_FALSE(InfoOptionText(args)) << (args.empty() ? "" : args.front());
+}

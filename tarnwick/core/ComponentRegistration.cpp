@@ -42,8 +42,8 @@ std::vector<std::string> ComponentModuleCandidates(const std::string& programDir
     std::vector<std::string> candidates;
     if (programDirectory.empty())
         return candidates;
-    for (const char* folder :
-         {"", "../lib/", "../lib64/", "../lib/x86_64-linux-gnu/", "../lib/aarch64-linux-gnu/", "../corvanecom/"})
+    // Beside the program, the installation's private library folder, the build tree.
+    for (const char* folder : {"", "../" TARNWICK_PRIVATE_LIBDIR "/", "../corvanecom/"})
         candidates.push_back(programDirectory + folder + kModuleName);
     return candidates;
 }

@@ -4,7 +4,8 @@ namespace tarnwick {
 
 std::vector<std::string> WindowModuleCandidates(const std::string& programDirectory)
 {
-    return {programDirectory + "libtarnwick_gui.so", programDirectory + TARNWICK_GUI_MODULE_INSTALLED};
+    return {programDirectory + "libtarnwick_gui.so",
+            programDirectory + "../" TARNWICK_PRIVATE_LIBDIR "/libtarnwick_gui.so"};
 }
 
 std::string WindowlessMarkerTitle(const std::string& title)

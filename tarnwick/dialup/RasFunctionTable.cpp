@@ -27,7 +27,7 @@ bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError, con
     } else {
         const std::string directory = platform::ProgramDirectory();
         if (!directory.empty()) {
-            const std::string beside = directory + "../" TARNWICK_LIBDIR "/" + kRasLibraryName;
+            const std::string beside = directory + "../" TARNWICK_PRIVATE_LIBDIR "/" + kRasLibraryName;
             library = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
         }
         if (!library)

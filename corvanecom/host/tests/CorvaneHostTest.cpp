@@ -126,6 +126,22 @@ TEST(CorvaneHostOptions, UnknownOptionsAndEmptyCommandLinesAreUsageErrors)
     EXPECT_EQ(run.err, "Unbekannte Option: --frobnicate\n");
     run = Corvane({"--register", "a", "b"});
     EXPECT_EQ(run.exitCode, 2);
+    run = Corvane({"--version", "TimeoutInSec"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "Zu viele Argumente für --version.\n");
+}
+
+TEST(CorvaneHostOptions, VersionAndHelpNeedNoComponent)
+{
+    velt::testing::TempHome home;
+    ProcessRun run = Corvane({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, CORVANE_VERSION "\n");
+    run = Corvane({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* word :
+         {"--register", "--unregister", "--version", "TestConnect", "SendHttpRequest", "lib/tarnwick"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 
 TEST(CorvaneHostOptions, RegistrationOfSomethingThatIsNoComponentFails)
