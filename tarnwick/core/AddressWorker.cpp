@@ -1,6 +1,5 @@
 #include "tarnwick/core/AddressWorker.h"
 
-#include "corvanecom/CorvaneIds.h"
 #include "corvanecom/IVELTCorvane.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
@@ -8,6 +7,7 @@
 #include "platform/internet/InternetConstants.h"
 #include "platform/messages/ThreadMessages.h"
 #include "tarnwick/core/ComFailureText.h"
+#include "tarnwick/core/CorvaneActivation.h"
 #include "tarnwick/core/CycleTexts.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
@@ -72,16 +72,8 @@ bool FindAddressesWithComponent(const std::string& url, MessageTarget& window)
                  nullptr); // a text left from earlier must not describe this run
 
     bool found = false;
-    IUnknown* unknown = nullptr;
     IVELTCorvane* corvane = nullptr;
-    HRESULT hr = CoCreateInstance(corvane::CLSID_VELTCorvane, nullptr, CLSCTX_ALL, IID_IUnknown,
-                                  reinterpret_cast<void**>(&unknown));
-    if (SUCCEEDED(hr))
-        hr = OleRun(unknown);
-    if (SUCCEEDED(hr))
-        hr = unknown->QueryInterface(corvane::IID_IVELTCorvane, reinterpret_cast<void**>(&corvane));
-    if (unknown)
-        unknown->Release();
+    HRESULT hr = CreateVeltCorvane(&corvane);
 
     if (SUCCEEDED(hr)) {
         BSTR bstrUrl = platform::com::AnsiToBstr(url);

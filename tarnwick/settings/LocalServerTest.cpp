@@ -1,12 +1,12 @@
 #include "tarnwick/settings/LocalServerTest.h"
 
-#include "corvanecom/CorvaneIds.h"
 #include "corvanecom/IVELTCorvane.h"
 #include "platform/com/ComApi.h"
 #include "platform/com/ComStrings.h"
 #include "platform/system/SystemMessage.h"
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/core/ComFailureText.h"
+#include "tarnwick/core/CorvaneActivation.h"
 
 #include <chrono>
 #include <cstdio>
@@ -45,16 +45,8 @@ LocalServerTestResult RunComponentTest(const CRedirectSettings& settings)
     const int port = settings.GetLocalPort();
     const std::string url
         = CRedirectSettings::ComposeUrl(settings.GetLocalServiceType(), server, port, settings.GetLocalWebObject());
-    IUnknown* unknown = nullptr;
     IVELTCorvane* corvane = nullptr;
-    HRESULT hr = CoCreateInstance(corvane::CLSID_VELTCorvane, nullptr, CLSCTX_ALL, IID_IUnknown,
-                                  reinterpret_cast<void**>(&unknown));
-    if (SUCCEEDED(hr))
-        hr = OleRun(unknown);
-    if (SUCCEEDED(hr))
-        hr = unknown->QueryInterface(corvane::IID_IVELTCorvane, reinterpret_cast<void**>(&corvane));
-    if (unknown)
-        unknown->Release();
+    HRESULT hr = CreateVeltCorvane(&corvane);
     if (SUCCEEDED(hr)) {
         corvane->put_TimeoutInSec(kTimeoutInSec);
         BSTR bstrUrl = platform::com::AnsiToBstr(url);
