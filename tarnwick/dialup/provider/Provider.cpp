@@ -409,6 +409,17 @@ struct Provider::Impl
         }
     }
 
+    // NetworkManager reached and the profile of that name found: RAS_OK with
+    // the profile, or the code that says which of the two failed.
+    uint32_t ReachProfile(const std::string& name, NMRemoteConnection*& profile)
+    {
+        profile = nullptr;
+        if (const uint32_t code = EnsureClient(); code != RAS_OK)
+            return code;
+        profile = FindProfile(name);
+        return profile ? RAS_OK : RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    }
+
     NMRemoteConnection* FindProfile(const std::string& name)
     {
         const GPtrArray* profiles = nm_client_get_connections(client);
@@ -630,8 +641,7 @@ struct Provider::Impl
         if (const auto progress = StateForDevice(deviceState)) {
             connection.deviceActivating = true;
             Progress(connection, *progress);
-        }
-        else if (!connection.device)
+        } else if (!connection.device)
             Progress(connection, RASCS_ConnectDevice);
     }
 
@@ -775,14 +785,10 @@ uint32_t Provider::FindEntry(const std::string& name, EntryDetails& details)
     auto result = std::make_shared<Result>();
     Impl* impl = m_impl;
     if (!impl->Run([impl, result, name] {
-            result->code = impl->EnsureClient();
+            NMRemoteConnection* profile = nullptr;
+            result->code = impl->ReachProfile(name, profile);
             if (result->code != RAS_OK)
                 return;
-            NMRemoteConnection* profile = impl->FindProfile(name);
-            if (!profile) {
-                result->code = RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-                return;
-            }
             result->details = impl->Describe(NM_CONNECTION(profile));
         }))
         return RAS_ERROR_SERVICE_UNAVAILABLE;
@@ -803,14 +809,10 @@ uint32_t Provider::GetCredentials(const std::string& name, std::string& userName
     auto result = std::make_shared<Result>();
     Impl* impl = m_impl;
     if (!impl->Run([impl, result, name] {
-            result->code = impl->EnsureClient();
+            NMRemoteConnection* profile = nullptr;
+            result->code = impl->ReachProfile(name, profile);
             if (result->code != RAS_OK)
                 return;
-            NMRemoteConnection* profile = impl->FindProfile(name);
-            if (!profile) {
-                result->code = RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-                return;
-            }
             result->user = impl->Describe(NM_CONNECTION(profile)).userName;
             // The password only where NetworkManager hands it to this user.
             static const std::pair<const char*, const char*> kSecretKeys[] = {
@@ -918,14 +920,10 @@ uint32_t Provider::Dial(const std::string& name, const std::string& password, RA
     auto result = std::make_shared<std::pair<uint32_t, uint32_t>>(RAS_ERROR_SERVICE_UNAVAILABLE, 0);
     Impl* impl = m_impl;
     if (!impl->Run([impl, result, name, password, notifier] {
-            result->first = impl->EnsureClient();
+            NMRemoteConnection* profile = nullptr;
+            result->first = impl->ReachProfile(name, profile);
             if (result->first != RAS_OK)
                 return;
-            NMRemoteConnection* profile = impl->FindProfile(name);
-            if (!profile) {
-                result->first = RAS_ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-                return;
-            }
             const EntryDetails details = impl->Describe(NM_CONNECTION(profile));
             Connection& connection = impl->NewConnection();
             connection.name = details.name;
