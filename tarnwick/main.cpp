@@ -1,5 +1,5 @@
-#include "tarnwick/core/ProgramStart.h"
-#include "tarnwick/core/SettingsCommandLine.h"
+#include "tarnwick/program/ProgramStart.h"
+#include "tarnwick/program/SettingsCommandLine.h"
 
 #include <iostream>
 #include <string>

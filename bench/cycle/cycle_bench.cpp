@@ -7,11 +7,12 @@
 // --settings-only measures just saving the settings: a full save of the
 // record in the process and "tarnwick --set" as a whole process.
 #include "platform/registry/Registry.h"
-#include "tarnwick/core/CRedirectSettings.h"
-#include "tarnwick/core/ComponentRegistration.h"
-#include "tarnwick/core/HeadlessView.h"
-#include "tarnwick/core/ProductKey.h"
-#include "tarnwick/core/RedirectCycle.h"
+#include "tarnwick/cycle/CycleServices.h"
+#include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/program/ComponentRegistration.h"
+#include "tarnwick/program/HeadlessView.h"
+#include "tarnwick/settings/CRedirectSettings.h"
+#include "tarnwick/settings/ProductKey.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/NginxServer.h"
 #include "testing/TempDir.h"
@@ -232,7 +233,8 @@ InProcess MeasureInProcess(int cycles)
     QEventLoop loop;
     tarnwick::RedirectCycle::Outcome last {};
     tarnwick::RedirectCycle::Context context;
-    tarnwick::RedirectCycle cycle(settings, view, view, std::move(context));
+    tarnwick::RedirectCycle cycle(settings, std::make_shared<tarnwick::CycleServices>(), view, view,
+                                  std::move(context));
     QObject::connect(&cycle, &tarnwick::RedirectCycle::cycleEnded, &loop,
                      [&](tarnwick::RedirectCycle::Outcome outcome) {
                          last = outcome;

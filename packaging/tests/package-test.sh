@@ -60,7 +60,8 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 private=usr/lib/tarnwick
 for file in usr/bin/tarnwick usr/bin/kestrup usr/bin/corvane \
-    $private/libveltplatform.so $private/libcorvanecom.so $private/libtarnwick_gui.so $private/librasapi32.so \
+    $private/libveltplatform.so $private/libtarnwick_logic.so $private/libcorvanecom.so $private/libtarnwick_gui.so \
+    $private/librasapi32.so \
     usr/lib/systemd/user/tarnwick.service usr/share/applications/tarnwick.desktop \
     usr/share/metainfo/example.velt.tarnwick.metainfo.xml usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
     usr/share/man/man1/tarnwick.1.gz usr/share/man/man1/kestrup.1.gz usr/share/man/man1/corvane.1.gz \
@@ -219,7 +220,8 @@ step "the .tar.gz in another prefix"
 prefix="$work/elsewhere/opt"
 mkdir -p "$prefix"
 tar -xzf "$tgz" -C "$prefix" --strip-components=1
-for file in bin/tarnwick bin/kestrup bin/corvane lib/tarnwick/libcorvanecom.so lib/tarnwick/libveltplatform.so lib/tarnwick/librasapi32.so \
+for file in bin/tarnwick bin/kestrup bin/corvane lib/tarnwick/libcorvanecom.so lib/tarnwick/libveltplatform.so \
+    lib/tarnwick/libtarnwick_logic.so lib/tarnwick/librasapi32.so \
     share/tarnwick/help/tarnwick.htm share/man/man1/tarnwick.1.gz share/tarnwick/tarnwick.service.in; do
     [ -f "$prefix/$file" ] || fail "the .tar.gz lacks $file"
 done

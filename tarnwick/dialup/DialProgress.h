@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include "tarnwick/dialup/DialSession.h"
 #include "tarnwick/dialup/RasFunctionTable.h"
 
@@ -12,7 +14,7 @@ namespace tarnwick {
 
 // What a dial shows while it runs: the dial progress dialog's controls, or
 // status lines without a window. Called on the thread of the DialProgress.
-class DialProgressView
+class TARNWICK_EXPORT DialProgressView
 {
 public:
     virtual ~DialProgressView() = default;
@@ -29,7 +31,7 @@ public:
 // loop; the provider's notifications reach it only as queued calls there.
 // Only one dial runs at a time. It never hangs up by itself: after any end
 // but kDialOk the caller calls HangUp (which also ends a dial still going on).
-class DialProgress : public QObject
+class TARNWICK_EXPORT DialProgress : public QObject
 {
 public:
     static constexpr const char* kNoDialUpText = "RASAPI32.DLL konnte nicht geladen werden!\r\n"

@@ -41,15 +41,16 @@ private:
 class ProgressDialSession : public DialSession
 {
 public:
-    explicit ProgressDialSession(DialStatusSink status)
-        : m_view(std::move(status))
+    ProgressDialSession(const RasFunctionTable& table, DialStatusSink status)
+        : m_table(table)
+        , m_view(std::move(status))
     {
     }
 
     int Run(const DialRequest& request) override
     {
         QEventLoop loop;
-        m_progress = std::make_unique<DialProgress>(g_rasFunctions, m_view, [&loop](int) { loop.quit(); });
+        m_progress = std::make_unique<DialProgress>(m_table, m_view, [&loop](int) { loop.quit(); });
         // A cycle cancelled while it dials (the cancel message posted to this
         // worker thread) ends the dial as "Abbrechen" does; the caller then
         // hangs up.
@@ -75,6 +76,7 @@ public:
     bool HangUp() override { return m_progress && m_progress->HangUp(); }
 
 private:
+    const RasFunctionTable& m_table;
     StatusLineView m_view;
     std::unique_ptr<DialProgress> m_progress;
 };
@@ -97,10 +99,10 @@ private:
 
 } // namespace
 
-DialSessionFactory DefaultDialSessionFactory()
+DialSessionFactory DefaultDialSessionFactory(const RasFunctionTable& table)
 {
-    return [](const DialStatusSink& status) -> std::unique_ptr<DialSession> {
-        return std::make_unique<ProgressDialSession>(status);
+    return [&table](const DialStatusSink& status) -> std::unique_ptr<DialSession> {
+        return std::make_unique<ProgressDialSession>(table, status);
     };
 }
 

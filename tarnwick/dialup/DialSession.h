@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,7 +13,7 @@ inline constexpr int kDialOk = 1; // IDOK: a connection is up (or dial-up is not
 inline constexpr int kDialCancel = 2; // IDCANCEL: every other end
 
 // What a dial needs from the settings record, copied for the worker thread.
-struct DialRequest
+struct TARNWICK_EXPORT DialRequest
 {
     std::string entryName; // AutoDialConnection
     std::string userName; // AutoDialUsername
@@ -22,7 +24,7 @@ struct DialRequest
 // performs it; the only place where Tarnwick dials. Run blocks the calling
 // thread (the address worker) until the dial ends. A session never hangs up
 // by itself: on any result but kDialOk the caller calls HangUp.
-class DialSession
+class TARNWICK_EXPORT DialSession
 {
 public:
     virtual ~DialSession() = default;
@@ -39,10 +41,12 @@ using DialStatusSink = std::function<void(const std::string& text)>;
 // shows the progress dialog; without one, DefaultDialSessionFactory applies.
 using DialSessionFactory = std::function<std::unique_ptr<DialSession>(const DialStatusSink& status)>;
 
-// Sessions without a window: the dial runs on the calling thread over the
-// process's function table and its progress texts (and error texts) go to
-// the status sink.
-DialSessionFactory DefaultDialSessionFactory();
+struct RasFunctionTable;
+
+// Sessions without a window: the dial runs on the calling thread over table
+// (which must outlive the sessions) and its progress texts (and error texts)
+// go to the status sink.
+TARNWICK_EXPORT DialSessionFactory DefaultDialSessionFactory(const RasFunctionTable& table);
 
 class DialProgress;
 
@@ -50,7 +54,7 @@ class DialProgress;
 // thread (through its sent-message channel) to make a DialProgress there and
 // run the dial progress dialog over it, and blocks the calling worker until
 // the dialog has ended.
-class DialDialogHost
+class TARNWICK_EXPORT DialDialogHost
 {
 public:
     virtual ~DialDialogHost() = default;
@@ -61,9 +65,9 @@ public:
 };
 
 // Sessions that show the dialog through host (the window mode's factory).
-DialSessionFactory HostedDialSessionFactory(DialDialogHost& host);
+TARNWICK_EXPORT DialSessionFactory HostedDialSessionFactory(DialDialogHost& host);
 // The same for a host that the sessions keep alive: a worker may still dial
 // after the window that made the host has gone.
-DialSessionFactory HostedDialSessionFactory(std::shared_ptr<DialDialogHost> host);
+TARNWICK_EXPORT DialSessionFactory HostedDialSessionFactory(std::shared_ptr<DialDialogHost> host);
 
 } // namespace tarnwick

@@ -6,8 +6,6 @@
 
 namespace tarnwick {
 
-RasFunctionTable g_rasFunctions;
-
 namespace {
 
 template<typename Fn>

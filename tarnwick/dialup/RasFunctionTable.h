@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include "tarnwick/dialup/RasRecords.h"
 
 #include <cstdint>
@@ -12,7 +14,7 @@ namespace tarnwick {
 // stays empty and each dial-up feature behaves as without the library. The
 // table is filled once at start on the user-interface thread and only read
 // afterwards.
-struct RasFunctionTable
+struct TARNWICK_EXPORT RasFunctionTable
 {
     // The records are the provider's ANSI records (RasRecords.h); handles are opaque.
     using GetErrorStringFn = PFN_RasGetErrorStringA;
@@ -42,18 +44,15 @@ struct RasFunctionTable
 // as installed), then as the dynamic loader searches.
 inline constexpr const char* kRasLibraryName = "librasapi32.so";
 
-// The process's table (held by the application object's start and end).
-extern RasFunctionTable g_rasFunctions;
-
 // Loads the library (libraryName, or without one the provider as described
 // at kRasLibraryName) and looks up the nine functions in their order; a name
 // that is not found leaves its entry empty. False, with the loader's text in
 // loaderError, when the library does not load: the table then stays empty
 // and nothing is shown.
-bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError = nullptr,
-                          const char* libraryName = nullptr);
+TARNWICK_EXPORT bool LoadRasFunctionTable(RasFunctionTable& table, std::string* loaderError = nullptr,
+                                          const char* libraryName = nullptr);
 
 // Empties the table and unloads the library when one was loaded.
-void UnloadRasFunctionTable(RasFunctionTable& table);
+TARNWICK_EXPORT void UnloadRasFunctionTable(RasFunctionTable& table);
 
 } // namespace tarnwick

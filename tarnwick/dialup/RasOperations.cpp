@@ -212,3 +212,77 @@ bool HangUpRasConnection(const RasFunctionTable& table, HRASCONN connection)
 }
 
 } // namespace tarnwick
+
+namespace tarnwick {
+
+namespace {
+
+// The provider's own text for an enumeration error, else a text with the code.
+std::string EnumErrorText(const RasFunctionTable& table, uint32_t code)
+{
+    char text[256] = {};
+    if (!table.RasGetErrorStringA || table.RasGetErrorStringA(code, text, sizeof text) != 0 || text[0] == '\0')
+        std::snprintf(text, sizeof text, "Unbekannter Fehler (%d).", static_cast<int>(code));
+    char message[300];
+    std::snprintf(message, sizeof message, "Fehler: %d %s", static_cast<int>(code), text);
+    return message;
+}
+
+} // namespace
+
+RasEntryList ListRasEntries(const RasFunctionTable& table)
+{
+    RasEntryList list;
+    if (!table.RasEnumEntriesA)
+        return list;
+    constexpr uint32_t kNotEnoughMemory = 8;
+    constexpr uint32_t kBufferTooSmall = 603;
+    // One record first; the provider says how much room all of them need.
+    uint32_t bytes = RAS_SIZE_ENTRYNAME;
+    uint32_t count = 0;
+    std::vector<RASENTRYNAMEA> names(1);
+    names[0].dwSize = RAS_SIZE_ENTRYNAME;
+    uint32_t error = table.RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count);
+    if (error == kBufferTooSmall) {
+        // Room for at least the records the provider counted, whatever it reports.
+        const size_t records = std::max<size_t>({bytes / RAS_SIZE_ENTRYNAME + 1, count, 1});
+        if (records > 65536) {
+            error = kNotEnoughMemory;
+        } else {
+            names.assign(records, RASENTRYNAMEA {});
+            names[0].dwSize = RAS_SIZE_ENTRYNAME;
+            bytes = static_cast<uint32_t>(records * RAS_SIZE_ENTRYNAME);
+            error = table.RasEnumEntriesA(nullptr, nullptr, names.data(), &bytes, &count);
+        }
+    }
+    if (error != 0) {
+        list.error = error;
+        list.errorText = EnumErrorText(table, error);
+        return list;
+    }
+    const size_t records = std::min<size_t>(count, names.size());
+    for (size_t i = 0; i < records; ++i) {
+        const RASENTRYNAMEA& name = names[i];
+        list.names.emplace_back(name.szEntryName, strnlen(name.szEntryName, sizeof name.szEntryName));
+    }
+    return list;
+}
+
+std::optional<RasCredentials> ReadRasCredentials(const RasFunctionTable& table, const std::string& entryName)
+{
+    if (!table.RasGetCredentialsA)
+        return std::nullopt;
+    RASCREDENTIALSA credentials {};
+    credentials.dwSize = RAS_SIZE_CREDENTIALS;
+    credentials.dwMask = RASCM_UserName | RASCM_Password;
+    if (table.RasGetCredentialsA(nullptr, entryName.c_str(), &credentials) != 0)
+        return std::nullopt;
+    credentials.szUserName[sizeof credentials.szUserName - 1] = '\0';
+    credentials.szPassword[sizeof credentials.szPassword - 1] = '\0';
+    RasCredentials result {credentials.szUserName, credentials.szPassword};
+    // The clear-text password lives on only in the result.
+    std::memset(credentials.szPassword, 0, sizeof credentials.szPassword);
+    return result;
+}
+
+} // namespace tarnwick

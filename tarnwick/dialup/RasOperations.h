@@ -1,9 +1,13 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include "tarnwick/dialup/RasFunctionTable.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
@@ -16,27 +20,53 @@ using RasEntryInfo = RASENTRYA;
 // phonebook is always meant.
 
 // The string id (2000..2025) of a connection state's text.
-uint32_t RasStateTextId(uint32_t state);
+TARNWICK_EXPORT uint32_t RasStateTextId(uint32_t state);
 
 // The text of a string id from RasStateTextId.
-std::string RasStateText(uint32_t stringId);
+TARNWICK_EXPORT std::string RasStateText(uint32_t stringId);
 
 // A readable text for a RAS or system error code: the provider's own text,
 // else "Fehler: <code>\r\n" with the program's text for the codes it knows,
 // else the system's message text (possibly empty).
-std::string RasErrorText(const RasFunctionTable& table, uint32_t code);
+TARNWICK_EXPORT std::string RasErrorText(const RasFunctionTable& table, uint32_t code);
 
 // True when an active connection of the entry (compared without regard to
 // case) exists; its handle (the last match) goes to connection.
-bool FindRasConnection(const RasFunctionTable& table, const std::string& entryName, HRASCONN& connection);
+TARNWICK_EXPORT bool FindRasConnection(const RasFunctionTable& table, const std::string& entryName,
+                                       HRASCONN& connection);
 
 // Reads the entry into info; 0 on success, 803 when the entry does not
 // exist or cannot be read at all, 87 without an output record.
-uint32_t GetRasEntry(const RasFunctionTable& table, const std::string& entryName, RasEntryInfo* info);
+TARNWICK_EXPORT uint32_t GetRasEntry(const RasFunctionTable& table, const std::string& entryName, RasEntryInfo* info);
 
 // Hangs the connection up and waits until it is gone (at most 30 s). False
 // when the status or hang-up function is missing or fails, or the
 // connection did not end in time.
-bool HangUpRasConnection(const RasFunctionTable& table, HRASCONN connection);
+TARNWICK_EXPORT bool HangUpRasConnection(const RasFunctionTable& table, HRASCONN connection);
+
+} // namespace tarnwick
+
+namespace tarnwick {
+
+// The phonebook's entry names, or the enumeration's error code (0: none) with
+// its text ("Fehler: <code> <provider's text>"). Without the function the
+// list is empty and nothing failed.
+struct TARNWICK_EXPORT RasEntryList
+{
+    std::vector<std::string> names;
+    uint32_t error = 0;
+    std::string errorText;
+};
+TARNWICK_EXPORT RasEntryList ListRasEntries(const RasFunctionTable& table);
+
+// The user name and password stored with an entry; nothing when the function
+// is missing or fails.
+struct RasCredentials
+{
+    std::string userName;
+    std::string password;
+};
+TARNWICK_EXPORT std::optional<RasCredentials> ReadRasCredentials(const RasFunctionTable& table,
+                                                                 const std::string& entryName);
 
 } // namespace tarnwick

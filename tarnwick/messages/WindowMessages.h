@@ -21,7 +21,7 @@ inline constexpr uint32_t WM_INFO_TEXT = 0x0415;
 inline constexpr uint32_t WM_EXECUTE_NOW = 0x041E;
 inline constexpr uint32_t WM_STATUS_TEXT = 0x0432;
 // Sent by the address worker: run the dial progress dialog on the
-// user-interface thread; lParam = a DialDialogCall (tarnwick/core/DialDialogCall.h).
+// user-interface thread; lParam = a DialDialogCall (tarnwick/cycle/DialDialogCall.h).
 inline constexpr uint32_t WM_RUN_DIAL_DIALOG = 0x0440;
 
 // Posted to a thread (not a window) to abort a waiting socket step there.

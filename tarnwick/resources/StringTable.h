@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,11 +26,11 @@ inline constexpr uint32_t IDS_TITLE = 57672;
 // The text of a string number; empty for a number the table does not have.
 // IDS_CLIENT_IP_URL and IDS_FORUM_URL are built from the maker's host
 // (ServiceHost), so a changed host takes effect at the next call.
-std::string LoadString(uint32_t id);
+TARNWICK_EXPORT std::string LoadString(uint32_t id);
 
 // The upload stamp put behind the page's head tag: a format with two "%s",
 // the upload time (formatted with IDS_TIME_FORMAT) and the program version.
-std::string_view UploadStampFormat();
+TARNWICK_EXPORT std::string_view UploadStampFormat();
 
 // Placeholders of templates and built-in page texts.
 inline constexpr std::string_view kAddressPlaceholder = "<velt-tarnwick-address>";

@@ -15,8 +15,6 @@ namespace tarnwick {
 
 const std::string kRequestHeaders = "Accept: text/*\r\nUser-Agent: VELT Tarnwick-Client\r\n";
 
-CInternetTransfer g_transfer;
-
 namespace {
 
 constexpr uint32_t kGetFlags = 0x84200200; // reload, no cache write, no auto redirect, no UI
@@ -207,6 +205,18 @@ void CInternetTransfer::SetCaFile(const std::string& caFile)
     m_caFile = caFile;
 }
 
+void CInternetTransfer::SetLimits(const CTransferSession::Limits& limits)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_limits = limits;
+}
+
+CTransferSession::Limits CInternetTransfer::Limits() const
+{
+    std::lock_guard lock(m_sessionMutex);
+    return m_limits;
+}
+
 void CInternetTransfer::Cancel(bool bCancel)
 {
     std::lock_guard lock(m_sessionMutex);
@@ -220,7 +230,7 @@ bool CInternetTransfer::OpenSession()
     CloseSession();
     std::unique_ptr<CTransferSession> session;
     try {
-        session = std::make_unique<CTransferSession>();
+        session = std::make_unique<CTransferSession>(Limits());
     } catch (...) {
     }
     if (!session || !session->IsValid()) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
+#include "tarnwick/transfer/CTransferSession.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -13,18 +17,18 @@ struct InternetError;
 
 namespace tarnwick {
 
-class CTransferSession;
 class MessageTarget;
 
 // The extra request headers of every GET and PUT.
-extern const std::string kRequestHeaders;
+extern TARNWICK_EXPORT const std::string kRequestHeaders;
 
-// All of Tarnwick's own HTTP and FTP work, in blocking calls, one at a time:
+// All of Tarnwick's own HTTP and FTP work (g_transfer of the design: one per
+// running program, owned by its services and handed to whoever transfers), in blocking calls, one at a time:
 // reading pages and what they lead to, the address service, the server's
 // address, and the upload of the redirect page. Every operation uses a fresh
 // session and reports failures as German texts with WM_ERROR_TEXT.
 // Cancel() may be called from any thread while an operation blocks.
-class CInternetTransfer
+class TARNWICK_EXPORT CInternetTransfer
 {
 public:
     // A page larger than this is not a redirect page or an address answer.
@@ -42,6 +46,10 @@ public:
     // transferring thread.
     void SetRedirectAddressSource(std::function<std::string()> source);
     void SetRedirectUrlSource(std::function<std::string()> source);
+
+    // Time and speed bounds of the sessions made from now on (tests shorten them). Any thread.
+    void SetLimits(const CTransferSession::Limits& limits);
+    CTransferSession::Limits Limits() const;
 
     void Cancel(bool bCancel);
     // Certificate authorities trusted besides the system's (a PEM file; empty:
@@ -94,14 +102,12 @@ private:
     std::atomic<int32_t> m_bBusy {0};
     std::atomic<MessageTarget*> m_hWndMessages {nullptr};
     // Guards m_pSession between the transferring thread and Cancel().
-    std::mutex m_sessionMutex;
+    mutable std::mutex m_sessionMutex;
     std::unique_ptr<CTransferSession> m_pSession;
     std::function<std::string()> m_redirectAddress;
     std::function<std::string()> m_redirectUrl;
     std::string m_caFile; // guarded by m_sessionMutex
+    CTransferSession::Limits m_limits; // guarded by m_sessionMutex
 };
-
-// Tarnwick's one transfer object.
-extern CInternetTransfer g_transfer;
 
 } // namespace tarnwick

@@ -7,29 +7,9 @@
 
 namespace tarnwick {
 
-namespace {
-
-std::mutex g_limitsMutex;
-CTransferSession::Limits g_limits;
-
-} // namespace
-
-void CTransferSession::SetLimits(const Limits& limits)
-{
-    std::lock_guard lock(g_limitsMutex);
-    g_limits = limits;
-}
-
-CTransferSession::Limits CTransferSession::CurrentLimits()
-{
-    std::lock_guard lock(g_limitsMutex);
-    return g_limits;
-}
-
-CTransferSession::CTransferSession()
+CTransferSession::CTransferSession(const Limits& limits)
     : platform::InternetSession("VELT Tarnwick", 1, platform::INTERNET_FLAG_DONT_CACHE)
 {
-    const Limits limits = CurrentLimits();
     SetTimeouts(limits.idle, limits.idle);
     SetTransferLimits(limits.total, limits.lowSpeedBytesPerSecond);
     EnableStatusCallback(true);

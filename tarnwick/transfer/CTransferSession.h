@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include "platform/internet/InternetSession.h"
 
 #include <chrono>
@@ -13,12 +15,9 @@ class MessageTarget;
 // The internet session of one Tarnwick transfer: sends each progress step as
 // a German status text to the main window and remembers the server address
 // reported when the name was resolved or the connection made.
-class CTransferSession : public platform::InternetSession
+class TARNWICK_EXPORT CTransferSession : public platform::InternetSession
 {
 public:
-    CTransferSession();
-    ~CTransferSession() override;
-
     // Time and speed bounds of every transfer, so that a server that trickles
     // cannot keep a cycle (and with it a one-shot run) going without end.
     struct Limits
@@ -30,9 +29,9 @@ public:
         // Less than this on average over the idle time ends it too.
         long lowSpeedBytesPerSecond = 64;
     };
-    // For every session made from now on (tests shorten them).
-    static void SetLimits(const Limits& limits);
-    static Limits CurrentLimits();
+
+    explicit CTransferSession(const Limits& limits);
+    ~CTransferSession() override;
 
     void SetStatusWindow(MessageTarget* window);
     // The address of the last "name resolved" or "connected" report; empty

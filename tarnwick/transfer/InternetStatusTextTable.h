@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/logic/TarnwickExport.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +11,7 @@ namespace tarnwick {
 // German texts for the internet progress codes, shared by Tarnwick and
 // Kestrup: sixteen codes ending with a 0 entry, and a parallel list of
 // seventeen texts whose last one is the fallback for an unknown code.
-struct InternetStatusTextTable
+struct TARNWICK_EXPORT InternetStatusTextTable
 {
     static constexpr std::size_t kRows = 16;
 

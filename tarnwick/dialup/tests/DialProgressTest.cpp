@@ -352,7 +352,8 @@ TEST_F(DialProgressTest, CycleCancelledWhileDiallingEndsTheDialAndItsHangUpEndsT
     script.steps = {40, 50};
     script.hang = true; // never connects by itself
     nm.setDialScript(profile, script);
-    ASSERT_TRUE(LoadRasFunctionTable(g_rasFunctions, nullptr, RAS_PROVIDER));
+    RasFunctionTable table;
+    ASSERT_TRUE(LoadRasFunctionTable(table, nullptr, RAS_PROVIDER));
 
     std::atomic<uint32_t> workerId {0};
     std::atomic<int> result {-1};
@@ -361,7 +362,7 @@ TEST_F(DialProgressTest, CycleCancelledWhileDiallingEndsTheDialAndItsHangUpEndsT
     std::mutex textMutex;
     std::thread worker([&] {
         workerId = platform::GetCurrentThreadId();
-        auto session = DefaultDialSessionFactory()([&](const std::string& text) {
+        auto session = DefaultDialSessionFactory(table)([&](const std::string& text) {
             std::lock_guard lock(textMutex);
             texts.push_back(text);
         });
@@ -383,7 +384,7 @@ TEST_F(DialProgressTest, CycleCancelledWhileDiallingEndsTheDialAndItsHangUpEndsT
     EXPECT_EQ(result, kDialCancel);
     EXPECT_TRUE(hungUp);
     EXPECT_TRUE(nm.activeConnections().empty());
-    UnloadRasFunctionTable(g_rasFunctions);
+    UnloadRasFunctionTable(table);
 }
 
 } // namespace

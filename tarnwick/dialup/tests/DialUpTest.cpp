@@ -49,9 +49,9 @@ TEST(RasFunctionTableTest, NamesNotFoundStayEmptyAndUnloadEmptiesAll)
 
 TEST(DefaultDialSessionTest, WithoutProviderSaysSoWaitsAndLetsTheCallerGoOn)
 {
-    UnloadRasFunctionTable(g_rasFunctions); // the process's table as without a provider
+    const RasFunctionTable none; // as without a provider
     std::vector<std::string> texts;
-    auto session = DefaultDialSessionFactory()([&](const std::string& text) { texts.push_back(text); });
+    auto session = DefaultDialSessionFactory(none)([&](const std::string& text) { texts.push_back(text); });
     ASSERT_TRUE(session);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(session->Run(DialRequest {"Provider", "user", "secret"}), kDialOk);

@@ -1,6 +1,6 @@
 #include "tarnwick/settings/SettingsRules.h"
-#include "tarnwick/core/CRedirectSettings.h"
-#include "tarnwick/core/RedirectAddressNormalisation.h"
+#include "tarnwick/settings/CRedirectSettings.h"
+#include "tarnwick/settings/RedirectAddressNormalisation.h"
 
 #include <gtest/gtest.h>
 

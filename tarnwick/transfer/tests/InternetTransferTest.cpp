@@ -172,20 +172,19 @@ TEST_F(InternetTransfer, GetPageReportsStatusFailuresInGerman)
 TEST_F(InternetTransfer, ATricklingServerIsCutOffByTimeAndBySpeed)
 {
     using namespace std::chrono;
-    const tarnwick::CTransferSession::Limits defaults = tarnwick::CTransferSession::CurrentLimits();
+    const tarnwick::CTransferSession::Limits defaults = m_transfer.Limits();
     TcpPeer trickle(TcpPeer::Mode::Trickle, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
     const tarnwick::CTransferSession::Limits cases[] = {
         {seconds(30), milliseconds(1500), 1}, // 10 bytes a second pass the speed bound
         {seconds(1), milliseconds(0), 64}, // no total bound
     };
     for (const tarnwick::CTransferSession::Limits& limits : cases) {
-        tarnwick::CTransferSession::SetLimits(limits);
+        m_transfer.SetLimits(limits);
         const auto start = steady_clock::now();
         std::string text;
         EXPECT_FALSE(m_transfer.GetPage(text, trickle.url("/index.htm")));
         EXPECT_LT(steady_clock::now() - start, seconds(15));
     }
-    tarnwick::CTransferSession::SetLimits(defaults);
     EXPECT_EQ(m_window.Errors(), (std::vector<std::string>(2, "Das Zeitlimit für den Vorgang wurde überschritten.")));
     EXPECT_EQ(defaults.total, seconds(120)) << "every transfer has a bound";
 }
@@ -458,13 +457,6 @@ TEST_F(InternetTransfer, GarbageAndOversizedAnswersFailCleanly)
               (std::vector<std::string> {"Die Antwort des Servers ist ung\xc3\xbcltig oder wurde nicht erkannt.",
                                          "Fehler: Die Webseite ist gr\xc3\xb6\xc3\x9f"
                                          "er als 16 MB!"}));
-}
-
-TEST(InternetTransferGlobal, OneProcessWideObjectIdleAtStart)
-{
-    std::string text;
-    EXPECT_FALSE(tarnwick::g_transfer.GetPage(text, "ftp://127.0.0.1/"));
-    EXPECT_EQ(tarnwick::g_transfer.LastError(), "");
 }
 
 } // namespace

@@ -42,7 +42,7 @@ class TransferSessionReports : public ::testing::TestWithParam<SessionCase>
 TEST_P(TransferSessionReports, SendsTextsAndRecordsTheAddress)
 {
     RecordingWindow window;
-    CTransferSession session;
+    CTransferSession session {CTransferSession::Limits {}};
     session.SetStatusWindow(&window);
     for (const Report& report : GetParam().reports)
         session.OnStatusCallback(1, report.code, report.info, std::strlen(report.info));
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TransferSession, WithoutAWindowNothingIsSentAndNothingBreaks)
 {
-    CTransferSession session;
+    CTransferSession session {CTransferSession::Limits {}};
     session.OnStatusCallback(1, 11, "192.0.2.1", 9);
     EXPECT_EQ(session.LastAddress(), "192.0.2.1");
 }

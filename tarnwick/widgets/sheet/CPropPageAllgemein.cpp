@@ -1,0 +1,113 @@
+#include "tarnwick/widgets/sheet/CPropPageAllgemein.h"
+
+#include "ui_CPropPageAllgemein.h"
+
+#include "tarnwick/cycle/CycleServices.h"
+#include "tarnwick/settings/CRedirectSettings.h"
+#include "tarnwick/settings/SettingsRules.h"
+#include "tarnwick/widgets/sheet/CPropSheetRedirectProperties.h"
+#include "tarnwick/widgets/sheet/PageWhatsThis.h"
+#include "tarnwick/widgets/sheet/SheetMessages.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace tarnwick {
+
+CPropPageAllgemein::CPropPageAllgemein(QWidget* parent)
+    : CSettingsPage(parent)
+    , m_ui(std::make_unique<Ui::CPropPageAllgemein>())
+{
+    m_ui->setupUi(this);
+    MakeDigitsOnly(m_ui->idc_1017);
+    m_ui->idc_1018->SetBuddy(m_ui->idc_1017);
+    ApplyPageWhatsThis(GeneralPageWhatsThis());
+
+    connect(m_ui->idc_1069, &QCheckBox::clicked, this, [this](bool checked) {
+        if (!m_bInitialized)
+            return;
+        m_pSettings->SetExtMessages(checked ? 1 : 0);
+        UpdateModified();
+    });
+    connect(m_ui->idc_1070, &QCheckBox::clicked, this, [this](bool checked) {
+        if (!m_bInitialized)
+            return;
+        m_pSettings->SetClientIpByServer(checked ? 1 : 0);
+        UpdateModified();
+    });
+    connect(m_ui->idc_1017, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_bInitialized)
+            return;
+        m_pSettings->SetWaitTimeInMin(FieldNumber(text)); // the setter keeps 1..120
+        UpdateModified();
+    });
+    connect(m_ui->idc_1071, &QPushButton::clicked, this, [this] {
+        if (m_bInitialized)
+            TestConnection();
+    });
+}
+
+CPropPageAllgemein::~CPropPageAllgemein() = default;
+
+void CPropPageAllgemein::OnInitDialog()
+{
+    m_ui->idc_1018->SetRange(1, 60);
+    Fill();
+    m_bInitialized = true;
+}
+
+void CPropPageAllgemein::Fill()
+{
+    m_ui->idc_1069->setChecked(m_pSettings->GetExtMessages() != 0);
+    m_ui->idc_1070->setChecked(m_pSettings->GetClientIpByServer() != 0);
+    m_ui->idc_1017->setText(QString::number(m_pSettings->GetWaitTimeInMin()));
+}
+
+namespace {
+
+// How long the test waits for a cycle step that still uses the transfer object.
+constexpr qint64 kBusyWaitMs = 10000;
+
+void WaitForIdleTransfer(const CInternetTransfer& transfer)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (transfer.IsBusy() && waited.elapsed() < kBusyWaitMs) {
+        // The step reports to the window while it ends: its messages must get through.
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+} // namespace
+
+void CPropPageAllgemein::TestConnection()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A step of the cycle still under way (a cancelled one ends soon) would make the test fail at once,
+    // and so would the cancel of the cycle paused for the sheet: the test is a new operation.
+    CInternetTransfer& transfer = Services().m_transfer;
+    WaitForIdleTransfer(transfer);
+    transfer.Cancel(false);
+    std::string address;
+    // The transfer blocks this thread; its status texts reach the main window meanwhile.
+    const bool reached = transfer.ReadClientAddress(address, Sheet()->Environment().clientIpUrl);
+    QApplication::restoreOverrideCursor();
+    if (reached) {
+        ShowMessage(this, QMessageBox::Information, "Test erfolgreich",
+                    "Der Server ist erreichbar.\r\nDie Client-IP-Adresse sollte nur vom Server abgeholt werden, "
+                    "wenn die direkte Ermittlung fehlschlägt.");
+        return;
+    }
+    ShowMessage(this, QMessageBox::Critical, "Fehler",
+                "Der Server ist nicht erreichbar!\r\nDie Client-IP-Adresse kann nicht vom Server abgeholt werden. "
+                "Entweder besteht die Verbindung zum Server nicht oder der Server ist kurzzeitig außer Betrieb.");
+    m_pSettings->SetClientIpByServer(0);
+    Fill();
+    UpdateModified();
+}
+
+} // namespace tarnwick

@@ -1,0 +1,68 @@
+#include "tarnwick/widgets/sheet/CPropPageRedirectFrom.h"
+
+#include "ui_CPropPageRedirectFrom.h"
+
+#include "tarnwick/settings/CRedirectSettings.h"
+#include "tarnwick/widgets/common/UrlOpener.h"
+#include "tarnwick/widgets/sheet/PageWhatsThis.h"
+#include "tarnwick/widgets/sheet/SheetMessages.h"
+
+namespace tarnwick {
+
+CPropPageRedirectFrom::CPropPageRedirectFrom(QWidget* parent)
+    : CSettingsPage(parent)
+    , m_ui(std::make_unique<Ui::CPropPageRedirectFrom>())
+{
+    m_ui->setupUi(this);
+    ApplyPageWhatsThis(RedirectFromPageWhatsThis());
+    connect(m_ui->idc_1049, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_bInitialized)
+            return;
+        m_pSettings->SetRedirectUrl(text.toStdString());
+        UpdateModified();
+    });
+    connect(m_ui->idc_1039, &QPushButton::clicked, this, [this] { BrowserTest(); });
+}
+
+CPropPageRedirectFrom::~CPropPageRedirectFrom() = default;
+
+void CPropPageRedirectFrom::OnInitDialog()
+{
+    m_ui->idc_1058->setText(QStringLiteral(
+        "Tragen Sie hier die vollständige Internetadresse der Webseite ein, die vom Internet auf Ihren Computer "
+        "umleiten soll.\nDie Eingabe muss folgendem Format entsprechen: http://Domäne/Webseite\nDomäne: Ihre "
+        "Web-Domain (z. B. www.ihre-domain.de)\nWebseite: die umleidende Webseite (z. B. index.htm)"));
+    Fill();
+    m_bInitialized = true;
+}
+
+void CPropPageRedirectFrom::OnSetActive()
+{
+    Fill();
+}
+
+void CPropPageRedirectFrom::Fill()
+{
+    m_ui->idc_1049->setText(QString::fromStdString(m_pSettings->GetRedirectUrl()));
+    UpdateModified();
+}
+
+bool CPropPageRedirectFrom::OnApply()
+{
+    if (!m_pSettings->GetPageFileName().empty())
+        return true;
+    ShowMessage(this, QMessageBox::Critical, "Fehler",
+                "Es wurde kein Webseitenname mit angegeben.\r\nTragen Sie den Namen der Webseite am Ende der "
+                "Internetadresse ein.");
+    ActivateSelf();
+    return false;
+}
+
+void CPropPageRedirectFrom::BrowserTest()
+{
+    // What is typed, stored or not, and even an address the page would refuse.
+    if (!OpenUrl(QUrl(m_ui->idc_1049->text())))
+        ShowMessage(this, QMessageBox::Critical, "Fehler", "Fehler beim Starten des Internet-Browsers!");
+}
+
+} // namespace tarnwick
