@@ -67,6 +67,12 @@ HttpRequest::HttpRequest(InternetConnection& connection, std::string verb, std::
     , m_context(context)
     , m_flags(flags)
 {
+    // The session's agent name is one of the request's headers from its opening, so that adding
+    // headers "only if new" keeps it.
+    if (const std::string& agent = m_connection.Session().Agent(); !agent.empty()) {
+        m_agentLine = "User-Agent: " + agent;
+        m_headers.push_back(m_agentLine);
+    }
     m_connection.Session().Report(m_context, INTERNET_STATUS_HANDLE_CREATED, {});
 }
 
@@ -117,11 +123,18 @@ bool HttpRequest::Send(std::string_view headers, std::string_view body, Internet
             error = ErrorOf(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
             return false;
         }
-        std::vector<std::string> lines = m_headers;
-        if (!SplitHeaders(headers, lines)) {
+        std::vector<std::string> given;
+        if (!SplitHeaders(headers, given)) {
             error = ErrorOf(ERROR_INVALID_PARAMETER);
             return false;
         }
+        std::vector<std::string> lines = m_headers;
+        // An agent given when sending stands instead of the session's.
+        for (const auto& line : given) {
+            if (SameName(HeaderName(line), "User-Agent"))
+                std::erase(lines, m_agentLine);
+        }
+        lines.insert(lines.end(), given.begin(), given.end());
         bool hasAccept = false;
         for (const auto& line : lines)
             hasAccept = hasAccept || SameName(HeaderName(line), "Accept");
