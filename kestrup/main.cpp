@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
@@ -34,6 +35,7 @@ void LoadGermanQtTexts(QApplication& app)
     auto* translator = new QTranslator(&app);
     if (translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
 } // namespace

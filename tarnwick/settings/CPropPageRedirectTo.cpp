@@ -157,8 +157,11 @@ void CPropPageRedirectTo::BrowserTest()
     const std::string address
         = CRedirectSettings::ComposeUrl(m_pSettings->GetLocalServiceType(), m_pSettings->GetLocalServerName(),
                                         m_pSettings->GetLocalPort(), m_pSettings->GetLocalWebObject());
-    if (!OpenUrl(QUrl(QString::fromStdString(address))))
+    OpenUrl(QUrl(QString::fromStdString(address)), this, [this](const QString& text) {
+        // No status list at hand behind the modal sheet: a beep alone goes unheard on most desktops.
         QApplication::beep();
+        ShowMessage(this, QMessageBox::Critical, "Fehler", text.toStdString());
+    });
 }
 
 } // namespace tarnwick

@@ -2,8 +2,10 @@
 
 #include "tarnwick/core/CRedirectSettings.h"
 #include "tarnwick/settings/CPropSheetRedirectProperties.h"
+#include "tarnwick/settings/SheetMessages.h"
 #include "tarnwick/window/HelpLauncher.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -31,7 +33,10 @@ void CSettingsPage::Create()
 
 void CSettingsPage::ShowHelp()
 {
-    HelpLauncher().ShowTopic(HelpTopic());
+    HelpLauncher().ShowTopic(HelpTopic(), this, [this](const QString& text) {
+        QApplication::beep();
+        ShowMessage(this, QMessageBox::Critical, "Fehler", text.toStdString());
+    });
 }
 
 void CSettingsPage::ApplyPageWhatsThis(WhatsThisTable table)

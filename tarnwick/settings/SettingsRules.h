@@ -39,16 +39,20 @@ uint16_t UploadPortForTls(int serviceType, uint16_t port, bool tls);
 QString UpgradeProgram(const std::string& programDirectory);
 QStringList UpgradeArguments(const std::string& title, const std::string& version);
 
+// The installed page templates, <program dir>/../share/tarnwick/vorlagen/,
+// or the program directory itself when that folder is missing; with a
+// trailing "/".
+std::string TemplateFolder(const std::string& programDirectory);
+
 // Where the template dialog starts: the template field's text, else the
-// page name; a name without "/" lies in the program directory. The default
+// page name; a name without "/" lies in the given folder. The default
 // suffix comes from a "." after the first character of the name.
 struct FileDialogStart
 {
     QString path;
     QString defaultSuffix; // without the dot; empty for none
 };
-FileDialogStart TemplateDialogStart(const QString& templateText, const QString& pageName,
-                                    const std::string& programDirectory);
+FileDialogStart TemplateDialogStart(const QString& templateText, const QString& pageName, const std::string& folder);
 
 // A filter list in the form "Description|patterns|...||" turned into Qt's
 // form: one "Description (pattern pattern)" per entry, the description's own
