@@ -153,7 +153,8 @@ bool HttpRequest::Send(std::string_view headers, std::string_view body, Internet
         }
         const bool secure = (m_flags & INTERNET_FLAG_SECURE) != 0;
         transfer.SetScheme(secure ? "https" : "http");
-        const bool follow = (m_flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0;
+        // A body is never sent again to where a redirect points.
+        const bool follow = (m_flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0 && m_verb != "PUT" && body.empty();
         const std::string url = std::string(secure ? "https://" : "http://")
             + internet_text::HostForUrl(m_connection.Server()) + ":" + std::to_string(m_connection.Port())
             + internet_text::EncodeHttpObject(m_object);

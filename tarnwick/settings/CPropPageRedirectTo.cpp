@@ -42,7 +42,7 @@ CPropPageRedirectTo::~CPropPageRedirectTo() = default;
 
 void CPropPageRedirectTo::OnInitDialog()
 {
-    m_ui->idc_1029->SetRange(0, 65535);
+    m_ui->idc_1029->SetRange(1, 65535);
     Fill();
     m_bInitialized = true;
 }
@@ -101,7 +101,7 @@ void CPropPageRedirectTo::OnPortChanged(const QString& text)
 {
     if (!m_bInitialized)
         return;
-    if (const auto port = FieldPort(text, 0))
+    if (const auto port = FieldPort(text, 1))
         m_pSettings->SetLocalPort(*port);
     RefreshRedirectAddress();
     UpdateModified();

@@ -153,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase {"MissingEquals", {"--set", "UserName"}},
                       RefusalCase {"PortNotANumber", {"--set", "UserName=neu", "--set", "LocalPort=80x"}},
                       RefusalCase {"PortTooLarge", {"--set", "LocalPort=65536"}},
+                      RefusalCase {"LocalPortZero", {"--set", "LocalPort=0"}},
+                      RefusalCase {"UploadPortZero", {"--set", "UserName=neu", "--set", "UploadPort=0"}},
                       RefusalCase {"WaitTimeZero", {"--set", "UserName=neu", "--set", "WaitTimeInMin=0"}},
                       RefusalCase {"WaitTime121", {"--set", "WaitTimeInMin=121"}},
                       RefusalCase {"ServiceTypeTwo", {"--set", "UploadServiceType=2"}},
