@@ -9,7 +9,9 @@
 #include "platform/installer/PackageInstaller.h"
 #include "platform/system/TextCase.h"
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kestrup {
 
@@ -21,17 +23,19 @@ CUpdateFlow::CUpdateFlow(CKestrupApp& app, UpdateView& view)
 {
 }
 
-void CUpdateFlow::SetDownloadTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle)
+void CUpdateFlow::SetDownloadTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle,
+                                      std::chrono::milliseconds total)
 {
     m_connectTimeout = connect;
     m_idleTimeout = idle;
+    m_totalTimeout = total;
 }
 
 void CUpdateFlow::OnStartUpdate()
 {
     m_view.SetStepText("Onlineupdate wird gestartet...");
     VersionInfoDownload download(m_view.StatusTarget());
-    download.SetTimeouts(m_connectTimeout, m_idleTimeout);
+    download.SetTimeouts(m_connectTimeout, m_idleTimeout, m_totalTimeout);
     std::string text;
     bool downloaded = false;
     m_view.RunBlocking([&] { downloaded = download.DownloadVersionInfo(m_app, text); }, [&] { download.Cancel(); });
@@ -39,6 +43,14 @@ void CUpdateFlow::OnStartUpdate()
         return;
 
     const std::string serverVersion = GetTextValue(text, "version=");
+    // A text without a version (a login page answered with 200) names no
+    // package: nothing is ended and nothing installed.
+    if (serverVersion.empty()) {
+        const char* text = "Die Versionsinformation des Servers enthält keine Version; es wird nichts installiert.";
+        std::fprintf(stderr, "kestrup: %s\n", text);
+        m_view.SetStatusText(text);
+        return;
+    }
     if (platform::EqualsNoCase(serverVersion, m_app.m_strVersion)) {
         m_view.ShowInformation("Die bereits installierte Version von " + m_app.m_strProgram + " " + m_app.m_strVersion
                                + " ist aktuell.\r\nEs liegt keine neue Version vor.");
@@ -74,6 +86,18 @@ bool CUpdateFlow::InstallPackage()
     options.expectedSha256 = m_app.m_strPackageSha256;
     options.agent = IDS_DEFAULT_AGENT;
     options.ownedByPackageManager = m_ownedCheck;
+#ifdef KESTRUP_TEST_SEAMS
+    // Test builds only: the process kills itself before the given move, as
+    // a power loss or kill -9 would end it.
+    if (const char* killAt = std::getenv("KESTRUP_TEST_KILL_AT_MOVE")) {
+        const size_t move = std::strtoul(killAt, nullptr, 10);
+        options.beforeMove = [move](size_t current) {
+            if (current == move)
+                ::raise(SIGKILL);
+            return true;
+        };
+    }
+#endif
     inst::PackageInstaller installer(options);
 
     inst::InstallObserver* observer = m_view.ShowInstallProgress([&installer] { installer.Cancel(); });

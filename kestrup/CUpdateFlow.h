@@ -23,7 +23,8 @@ public:
 
     // Test seams: time limits of the version download, and the package
     // manager check of the installation (the system's by default).
-    void SetDownloadTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    void SetDownloadTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle,
+                             std::chrono::milliseconds total = std::chrono::milliseconds(120000));
     void SetOwnershipCheck(std::function<bool(const std::string& prefix)> check) { m_ownedCheck = std::move(check); }
 
 private:
@@ -31,6 +32,7 @@ private:
     UpdateView& m_view;
     std::chrono::milliseconds m_connectTimeout {30000};
     std::chrono::milliseconds m_idleTimeout {30000};
+    std::chrono::milliseconds m_totalTimeout {120000};
     std::function<bool(const std::string&)> m_ownedCheck;
 };
 

@@ -18,10 +18,12 @@ VersionInfoDownload::VersionInfoDownload(tarnwick::MessageTarget* statusWindow)
 {
 }
 
-void VersionInfoDownload::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle)
+void VersionInfoDownload::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle,
+                                      std::chrono::milliseconds total)
 {
     m_connectTimeout = connect;
     m_idleTimeout = idle;
+    m_totalTimeout = total;
 }
 
 void VersionInfoDownload::Cancel()
@@ -54,6 +56,7 @@ bool VersionInfoDownload::DownloadVersionInfo(const CKestrupApp& app, std::strin
 
     CUpdateSession session(agent);
     session.SetTimeouts(m_connectTimeout, m_idleTimeout);
+    session.SetTransferLimits(m_totalTimeout, 1);
     session.SetStatusWindow(m_statusWindow);
     out.clear();
     {

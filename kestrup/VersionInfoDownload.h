@@ -25,8 +25,10 @@ public:
 
     explicit VersionInfoDownload(tarnwick::MessageTarget* statusWindow);
 
-    // Time limits for the connection and for a server that sends nothing.
-    void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    // Time limits for the connection, for a server that sends nothing, and
+    // for the whole download (a server that trickles).
+    void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle,
+                     std::chrono::milliseconds total = std::chrono::milliseconds(120000));
 
     // True with the whole text in `out` after status 200; false with the
     // error text (also shown) in `out`. Blocks; runs on any one thread.
@@ -41,6 +43,7 @@ private:
     tarnwick::MessageTarget* m_statusWindow;
     std::chrono::milliseconds m_connectTimeout {30000};
     std::chrono::milliseconds m_idleTimeout {30000};
+    std::chrono::milliseconds m_totalTimeout {120000};
     std::mutex m_mutex;
     CUpdateSession* m_session = nullptr;
     bool m_cancelled = false;

@@ -4,14 +4,17 @@
 #include "kestrup/KestrupTexts.h"
 #include "kestrup/KestrupUsage.h"
 #include "kestrup/ProgramShutdown.h"
+#include "platform/installer/InstallJournal.h"
 #include "platform/system/ProgramDirectory.h"
 #include "tarnwick/resources/ServiceHost.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -34,6 +37,7 @@ void LoadGermanQtTexts(QApplication& app)
     auto* translator = new QTranslator(&app);
     if (translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
 } // namespace
@@ -45,8 +49,17 @@ int main(int argc, char** argv)
         std::fputs(text->c_str(), stdout);
         return 0;
     }
+    // A file size limit makes writes fail with EFBIG, which the installer
+    // reports and rolls back, instead of ending the process on the spot.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::string programDir = platform::ProgramDirectory();
+    if (!programDir.empty()) {
+        const std::string report = platform::installer::RecoverInterruptedInstall(programDir + "..");
+        if (!report.empty())
+            std::fprintf(stderr, "%s: %s\n", kestrup::kAppName, report.c_str());
+    }
     kestrup::CKestrupApp kestrupApp;
-    kestrupApp.Init(kestrup::JoinArguments(args), platform::ProgramDirectory(), tarnwick::resources::ServiceHost());
+    kestrupApp.Init(kestrup::JoinArguments(args), programDir, tarnwick::resources::ServiceHost());
 
     if (kestrupApp.QuitOnly()) {
         // No window; a message only when the program cannot be ended. Without

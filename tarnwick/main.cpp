@@ -1,3 +1,5 @@
+#include "platform/installer/InstallJournal.h"
+#include "platform/system/ProgramDirectory.h"
 #include "tarnwick/program/ProgramStart.h"
 #include "tarnwick/program/SettingsCommandLine.h"
 
@@ -11,6 +13,13 @@
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    // An update that was killed while it swapped the files is finished
+    // before anything of the installation is used.
+    if (const std::string programDir = platform::ProgramDirectory(); !programDir.empty()) {
+        const std::string report = platform::installer::RecoverInterruptedInstall(programDir + "..");
+        if (!report.empty())
+            std::cerr << "tarnwick: " << report << "\n";
+    }
     bool hasOption = false;
     for (const std::string& arg : args)
         hasOption = hasOption || arg.rfind("--", 0) == 0;

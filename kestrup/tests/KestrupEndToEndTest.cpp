@@ -86,6 +86,28 @@ protected:
 
     std::string KestrupLog() const { return velt::testing::ReadTextFile(m_dir.file("kestrup.log")); }
 
+    // Starts Kestrup for version 1.4.44, waits until its standard error holds
+    // `line` (its window then stays open) and closes it; whether it came.
+    bool KestrupStaysOpenWith(const std::string& line, const std::vector<std::string>& wrapper = {})
+    {
+        std::vector<std::string> argv = wrapper;
+        for (const std::string arg : {Prefix() + "/bin/kestrup", std::string("msidlfile=/Download/TWSetup.msi"),
+                                      std::string("pr=\"VELT Tarnwick\""), std::string("v=1.4.44")})
+            argv.push_back(arg);
+        ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
+        const bool seen
+            = WaitUntil([&] { return KestrupLog().find(line) != std::string::npos; }, std::chrono::seconds(30));
+        EXPECT_TRUE(kestrup.running()) << KestrupLog();
+        kestrup.stop();
+        return seen;
+    }
+
+    void ExpectNoRunLeftovers() const
+    {
+        for (const auto& entry : fs::directory_iterator(Prefix()))
+            EXPECT_EQ(entry.path().filename().string().rfind(".kestrup", 0), std::string::npos) << entry.path();
+    }
+
     velt::testing::TempHome m_home;
     velt::testing::TempDir m_dir;
     velt::testing::NginxServer m_nginx;
@@ -141,24 +163,121 @@ TEST_F(KestrupEndToEndTest, PackagePublishedByTheScript)
               "Kestrup: Es wurde kein Name für das zu beendende Programm angegeben!\n");
 }
 
-TEST_F(KestrupEndToEndTest, HostilePackageChangesNothing)
+// Packages from a hostile update server: refused before anything moves,
+// nothing inside or beside the installation changes, names reach standard
+// error escaped.
+TEST_F(KestrupEndToEndTest, HostilePackagesChangeNothing)
 {
-    Publish({{"tarnwick-1.4.45-Linux/bin/tarnwick", PackageItem::Kind::File, "x", 0755},
-             {"tarnwick-1.4.45-Linux/bin/../../../escape", PackageItem::Kind::File, "x"}},
+    using Kind = PackageItem::Kind;
+    const std::string top = "tarnwick-1.4.45-Linux/";
+    const struct
+    {
+        const char* name;
+        std::vector<PackageItem> items;
+        const char* installedLink; // share/evil -> ../.. left by an earlier package
+    } cases[] = {
+        {"dot-dot", {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "bin/../../../escape", Kind::File, "x"}}},
+        {"link out once the top folder is gone",
+         {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "share/evil", Kind::Symlink, "../.."}}},
+        {"write through an installed link",
+         {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "share/evil/victim.txt", Kind::File, "replaced"}},
+         "../.."},
+        {"link chain",
+         {{top + "bin/tarnwick", Kind::File, "x", 0755},
+          {top + "share/d", Kind::Symlink, "."},
+          {top + "share/e", Kind::Symlink, "d/d/d/d/../../../../.."}}},
+        {"two top folders", {{"a/bin/tarnwick", Kind::File, "x", 0755}, {"b/bin/kestrup", Kind::File, "x", 0755}}},
+        {"sparse entry", {{top + "bin/tarnwick", Kind::Sparse, std::string(1 << 20, '\0'), 0755}}},
+        {"control characters", {{top + "bin/tarnwick", Kind::File, "x"}, {top + "\x1b[2J\x1b]0;x\a", Kind::Fifo}}},
+    };
+    velt::testing::WriteTextFile(m_dir.file("victim.txt"), "beside the installation");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.installedLink) {
+            fs::create_directories(Prefix() + "/share");
+            fs::create_symlink(c.installedLink, Prefix() + "/share/evil");
+        }
+        Publish(c.items, "1.4.45");
+        const auto before = SnapshotTree(Prefix());
+        EXPECT_TRUE(KestrupStaysOpenWith("kestrup: ")) << KestrupLog();
+        EXPECT_EQ(KestrupLog().find('\x1b'), std::string::npos);
+        EXPECT_EQ(SnapshotTree(Prefix()), before);
+        EXPECT_EQ(velt::testing::ReadTextFile(m_dir.file("victim.txt")), "beside the installation");
+        EXPECT_FALSE(fs::exists(m_dir.path() / "escape"));
+        fs::remove(Prefix() + "/share/evil");
+    }
+}
+
+// A file size limit fails the unpacking with a message, not a silent death;
+// a version text without a version ends nothing: the running Tarnwick stays.
+TEST_F(KestrupEndToEndTest, FileSizeLimitAndMissingVersionLeaveEverythingRunning)
+{
+    Publish({{"bin/tarnwick", PackageItem::Kind::File, "x", 0755},
+             {"share/big.bin", PackageItem::Kind::File, std::string(512 * 1024, 'b')}},
             "1.4.45");
     const auto before = SnapshotTree(Prefix());
-    auto tarnwick = StartTarnwick();
-    // The window stays open with the reason; the test closes Kestrup itself.
-    std::vector<std::string> argv {Prefix() + "/bin/kestrup", "msidlfile=/Download/TWSetup.msi", "pr=\"VELT Tarnwick\"",
-                                   "v=1.4.44"};
-    ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
-    EXPECT_TRUE(WaitUntil([&] { return KestrupLog().find("kestrup: Das Paket") != std::string::npos; },
-                          std::chrono::seconds(30)))
+    EXPECT_TRUE(
+        KestrupStaysOpenWith("Nicht genügend Speicherplatz", {"/bin/sh", "-c", "ulimit -f 128; exec \"$@\"", "sh"}))
         << KestrupLog();
-    EXPECT_TRUE(kestrup.running());
-    kestrup.stop();
     EXPECT_EQ(SnapshotTree(Prefix()), before);
-    EXPECT_FALSE(fs::exists(m_dir.path() / "escape"));
+    ExpectNoRunLeftovers();
+
+    m_nginx.writeFile("Download/TWSetup.txt", "<html>Bitte melden Sie sich an.</html>\r\n");
+    auto tarnwick = StartTarnwick();
+    EXPECT_TRUE(KestrupStaysOpenWith("Die Versionsinformation des Servers enthält keine Version")) << KestrupLog();
+    EXPECT_TRUE(tarnwick->running());
+    EXPECT_EQ(SnapshotTree(Prefix()), before);
+}
+
+// Kestrup killed at a few moves of the real package's swap: the programs are
+// always there, and the next start of either program completes the swap and
+// leaves no staging or backup folder.
+TEST_F(KestrupEndToEndTest, KillDuringTheSwapIsCompletedByTheNextStart)
+{
+    const std::string publish = std::string("PUBLISH_SKIP_BUILD=1 BUILD_DIR=\"") + KESTRUP_BUILD_DIR + "\" bash \""
+        + KESTRUP_SOURCE_DIR + "/scripts/publish-update.sh\" \"" + (m_nginx.docRoot() / "Download").string() + "\" > \""
+        + m_dir.file("publish.log") + "\" 2>&1";
+    ASSERT_EQ(std::system(publish.c_str()), 0) << velt::testing::ReadTextFile(m_dir.file("publish.log"));
+    const std::string list = "tar -tzf \"" + (m_nginx.docRoot() / "Download/TWSetup.msi").string()
+        + "\" | grep -vc '/$' > \"" + m_dir.file("files.txt") + "\"";
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    const size_t files = std::stoul(velt::testing::ReadTextFile(m_dir.file("files.txt")));
+    ASSERT_GT(files, 2u);
+
+    const struct
+    {
+        size_t killAt;
+        std::vector<std::string> nextStart;
+    } cases[] = {
+        {0, {Prefix() + "/bin/tarnwick", "--get", "UserName"}},
+        {files / 2, {Prefix() + "/bin/kestrup", "/quitonly", "pr=Niemand"}},
+        {files, {Prefix() + "/bin/tarnwick", "--get", "UserName"}}, // before the commit
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.killAt);
+        {
+            velt::testing::ScopedEnv kill("KESTRUP_TEST_KILL_AT_MOVE", std::to_string(c.killAt));
+            ChildProcess kestrup({Prefix() + "/bin/kestrup", "msidlfile=/Download/TWSetup.msi", "v=1.4.43"},
+                                 m_dir.file("kestrup.log"));
+            ASSERT_TRUE(WaitUntil([&] { return !kestrup.running(); }, std::chrono::seconds(60)));
+            ASSERT_TRUE(WIFSIGNALED(kestrup.exitStatus())) << KestrupLog();
+        }
+        for (const char* program : {"/bin/tarnwick", "/bin/kestrup"}) {
+            struct stat info
+            {
+            };
+            EXPECT_EQ(::stat((Prefix() + program).c_str(), &info), 0) << program;
+            EXPECT_EQ(info.st_mode & 0111, 0111u) << program;
+        }
+        ChildProcess next(c.nextStart, m_dir.file("next.log"));
+        ASSERT_TRUE(WaitUntil([&] { return !next.running(); }, std::chrono::seconds(30)));
+        EXPECT_EQ(next.exitStatus(), 0) << velt::testing::ReadTextFile(m_dir.file("next.log"));
+        EXPECT_NE(velt::testing::ReadTextFile(m_dir.file("next.log")).find("Installation wurde abgeschlossen"),
+                  std::string::npos);
+        ExpectNoRunLeftovers();
+    }
+    // The completed installation works.
+    EXPECT_EQ(RunKestrup({"/quitonly", "pr=Niemand"}), 0) << KestrupLog();
 }
 
 } // namespace

@@ -111,7 +111,10 @@ TEST_F(KestrupFlowTest, RefusedPackagesLeaveTheWindowOpenWithTheReason)
         std::string versionText;
         std::vector<PackageItem> package;
         const char* status;
+        std::string commandLine = kCommandLine;
     };
+    constexpr const char* kNoVersion
+        = "Die Versionsinformation des Servers enthält keine Version; es wird nichts installiert.";
     const std::vector<Case> cases = {
         {"hostile",
          "version=1.4.45\n",
@@ -122,6 +125,16 @@ TEST_F(KestrupFlowTest, RefusedPackagesLeaveTheWindowOpenWithTheReason)
          {{"bin/tarnwick", PackageItem::Kind::File, "new"}},
          "Die Prüfsumme der Setupdatei stimmt nicht mit der Versionsinformation überein."},
         {"no version text", "", {}, "Server gab Fehler-Code: 404 zurück!"},
+        // A login page answered with 200 names no version: nothing is installed.
+        {"no version value",
+         "<html>Anmeldung</html>\n",
+         {{"bin/tarnwick", PackageItem::Kind::File, "new"}},
+         kNoVersion},
+        {"empty version with empty v=",
+         "version=\r\n",
+         {{"bin/tarnwick", PackageItem::Kind::File, "new"}},
+         kNoVersion,
+         "msidlfile=/Download/TWSetup.msi pr=\"VELT Tarnwick\" v="},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,7 +144,7 @@ TEST_F(KestrupFlowTest, RefusedPackagesLeaveTheWindowOpenWithTheReason)
             Publish(c.versionText, c.package);
         }
         // pr= names no running program: nothing to end, no box.
-        EXPECT_EQ(Run(kCommandLine, StatusStartsWith(c.status)), QDialog::Rejected);
+        EXPECT_EQ(Run(c.commandLine, StatusStartsWith(c.status)), QDialog::Rejected);
         EXPECT_TRUE(m_boxes.empty());
         EXPECT_EQ(SnapshotTree(Prefix()), m_before);
     }

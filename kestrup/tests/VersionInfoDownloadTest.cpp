@@ -111,7 +111,10 @@ TEST_F(VersionInfoDownloadTest, RequestOnTheWire)
     const std::string request = peer.received();
     EXPECT_EQ(request.rfind("GET /Download/TWSetup.txt HTTP/1.1\r\n", 0), 0u) << request;
     EXPECT_NE(request.find("\r\nAccept: text/*\r\n"), std::string::npos) << request;
-    EXPECT_NE(request.find("\r\nUser-Agent: VELT OnlineUpdate-Client\r\n"), std::string::npos) << request;
+    // The session's agent name was there first: the fixed header text adds only what is new.
+    EXPECT_NE(request.find("\r\nUser-Agent: VELT Tarnwick 1.4.44\r\n"), std::string::npos) << request;
+    EXPECT_EQ(request.find("User-Agent", request.find("User-Agent") + 1), std::string::npos) << request;
+    EXPECT_EQ(request.find("OnlineUpdate-Client"), std::string::npos) << request;
 }
 
 TEST_F(VersionInfoDownloadTest, BadAddressSilentServerAndCancel)

@@ -105,11 +105,15 @@ for program in tarnwick kestrup corvane; do
         grep -qF -- "$word" <<<"$help" || fail "$program --help lacks '$word' of the manual page"
     done
 done
-# Every setting name of tarnwick --help is in the manual page.
-page=$(zcat "$root/usr/share/man/man1/tarnwick.1.gz")
-for name in $("$root/usr/bin/tarnwick" --help | sed -n '/^Namen der Einstellungen/,$p' | tail -n +2); do
+# Every setting of tarnwick --help is in the manual page, with the same meaning of its values.
+page=$(zcat "$root/usr/share/man/man1/tarnwick.1.gz" | sed 's/\\-/-/g; s/\\f[BIRP]//g')
+settings=$("$root/usr/bin/tarnwick" --help | sed -n '/^Einstellungen für --set/,$p' | tail -n +2)
+[ "$(wc -l <<<"$settings")" -ge 30 ] || fail "tarnwick --help lists too few settings"
+while read -r name meaning; do
+    [ -n "$meaning" ] || fail "tarnwick --help says nothing about the values of $name"
     grep -qw -- "$name" <<<"$page" || fail "tarnwick(1) lacks the setting $name"
-done
+    grep -qF -- "$meaning" <<<"$page" || fail "tarnwick(1) lacks the meaning of $name: $meaning"
+done <<<"$settings"
 
 step "validators"
 desktop-file-validate "$root/usr/share/applications/tarnwick.desktop" || fail "desktop-file-validate"

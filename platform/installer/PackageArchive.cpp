@@ -1,9 +1,12 @@
 #include "platform/installer/PackageArchive.h"
 
+#include "platform/installer/FolderWalk.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -91,8 +94,24 @@ bool WriteAll(int fd, const char* data, size_t size)
 std::string WriteFailureText(const std::string& path, int error)
 {
     if (error == ENOSPC || error == EDQUOT || error == EFBIG)
-        return "Nicht genügend Speicherplatz zum Entpacken von " + path + ".";
-    return "Die Datei " + path + " konnte nicht geschrieben werden: " + std::strerror(error);
+        return "Nicht genügend Speicherplatz zum Entpacken von " + EscapedName(path) + ".";
+    return "Die Datei " + EscapedName(path) + " konnte nicht geschrieben werden: " + std::strerror(error);
+}
+
+// The user's umask, read without changing it (other threads may create files).
+mode_t UserUmask()
+{
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
+    return 022;
 }
 
 } // namespace
@@ -157,12 +176,13 @@ InstallResult ScanPackage(const std::string& file, const PackageLimits& limits, 
         if (parts.empty()) {
             if (entries[i].type != PackageEntry::Type::Directory)
                 return Failed(InstallFailure::UnsafeEntry,
-                              "Das Paket enthält einen unzulässigen Pfad: " + entries[i].path);
+                              "Das Paket enthält einen unzulässigen Pfad: " + EscapedName(entries[i].path));
             continue;
         }
         const std::string joined = JoinParts(parts);
         if (!seen.emplace(joined, entries[i].type).second)
-            return Failed(InstallFailure::UnsafeEntry, "Das Paket enthält einen Eintrag doppelt: " + entries[i].path);
+            return Failed(InstallFailure::UnsafeEntry,
+                          "Das Paket enthält einen Eintrag doppelt: " + EscapedName(entries[i].path));
         // Nothing may lie below a file or a link of the package: a link as a
         // folder could lead the files behind it anywhere.
         std::string above;
@@ -172,11 +192,20 @@ InstallResult ScanPackage(const std::string& file, const PackageLimits& limits, 
             if (found != seen.end() && found->second != PackageEntry::Type::Directory)
                 return Failed(InstallFailure::UnsafeEntry,
                               "Das Paket enthält einen Eintrag unterhalb einer Datei oder Verknüpfung: "
-                                  + entries[i].path);
+                                  + EscapedName(entries[i].path));
         }
         plan.items.push_back(
             {std::move(parts), entries[i].type, entries[i].mode, entries[i].size, entries[i].linkTarget});
     }
+    // The program's tree at the root or below the one top folder; anything
+    // else (two top folders, a stray file) would land beside the programs.
+    bool holdsProgram = false;
+    for (const auto& item : plan.items)
+        holdsProgram = holdsProgram
+            || (item.type == PackageEntry::Type::File && item.parts == std::vector<std::string> {"bin", "tarnwick"});
+    if (!holdsProgram)
+        return Failed(InstallFailure::BadPackage,
+                      "Die Setupdatei enthält kein Programm bin/tarnwick (oder mehr als einen obersten Ordner).");
     plan.topFolder = top;
     plan.totalSize = total;
     return {};
@@ -193,6 +222,8 @@ InstallResult ExtractPackage(const std::string& file, const PackagePlan& plan, c
     // The plan holds the entries in archive order, without the top folder's own entry.
     size_t next = 0;
     std::vector<char> buffer(64 * 1024);
+    // Never writable by group or others, whatever the package says.
+    const mode_t modeMask = 0777 & ~(UserUmask() | 022);
     for (;;) {
         if (cancel.load())
             return Failed(InstallFailure::Cancelled, "Abgebrochen.");
@@ -205,7 +236,8 @@ InstallResult ExtractPackage(const std::string& file, const PackagePlan& plan, c
         const PackageEntry described = Describe(entry);
         auto parts = SplitEntryPath(described.path);
         if (!parts)
-            return Failed(InstallFailure::UnsafeEntry, "Das Paket enthält einen unzulässigen Pfad: " + described.path);
+            return Failed(InstallFailure::UnsafeEntry,
+                          "Das Paket enthält einen unzulässigen Pfad: " + EscapedName(described.path));
         if (plan.topFolder && !parts->empty())
             parts->erase(parts->begin());
         if (parts->empty())
@@ -233,8 +265,8 @@ InstallResult ExtractPackage(const std::string& file, const PackagePlan& plan, c
                 return Failed(InstallFailure::WriteFailed, WriteFailureText(target, errno));
             continue;
         }
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              static_cast<mode_t>(item.mode & 0777));
+        const mode_t mode = static_cast<mode_t>(item.mode) & modeMask;
+        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0)
             return Failed(InstallFailure::WriteFailed, WriteFailureText(target, errno));
         uint64_t written = 0;
@@ -260,12 +292,21 @@ InstallResult ExtractPackage(const std::string& file, const PackagePlan& plan, c
             if (cancel.load())
                 break;
         }
-        if (::fchmod(fd, static_cast<mode_t>(item.mode & 0777)) != 0 && !error)
+        // A sparse or short entry must still come out at its declared size.
+        const bool incomplete = !error && !damaged && !cancel.load() && written != item.size;
+        if (::fchmod(fd, mode) != 0 && !error)
+            error = errno;
+        // On the disk before the journal names it.
+        if (!error && ::fsync(fd) != 0)
             error = errno;
         if (::close(fd) != 0 && !error)
             error = errno;
         if (damaged)
             return Damaged(reader.get());
+        if (incomplete)
+            return Failed(InstallFailure::BadPackage,
+                          "Die Datei " + EscapedName(JoinParts(item.parts))
+                              + " ist im Paket unvollständig; die Setupdatei ist beschädigt.");
         if (error)
             return Failed(InstallFailure::WriteFailed, WriteFailureText(target, error));
     }

@@ -1,5 +1,7 @@
 #include "platform/installer/PackageEntry.h"
 
+#include "platform/installer/FolderWalk.h"
+
 #include <array>
 #include <sys/stat.h>
 
@@ -49,7 +51,7 @@ std::optional<std::string> CheckEntry(const PackageEntry& entry)
 {
     const auto parts = SplitEntryPath(entry.path);
     if (!parts)
-        return "Das Paket enthält einen unzulässigen Pfad: " + entry.path;
+        return "Das Paket enthält einen unzulässigen Pfad: " + EscapedName(entry.path);
     switch (entry.type) {
     case PackageEntry::Type::File:
     case PackageEntry::Type::Directory:
@@ -59,16 +61,16 @@ std::optional<std::string> CheckEntry(const PackageEntry& entry)
         if (!dir.empty())
             dir.pop_back();
         if (!LinkStaysInside(dir, entry.linkTarget))
-            return "Das Paket enthält eine Verknüpfung aus dem Installationsordner hinaus: " + entry.path;
+            return "Das Paket enthält eine Verknüpfung aus dem Installationsordner hinaus: " + EscapedName(entry.path);
         break;
     }
     case PackageEntry::Type::HardLink:
-        return "Das Paket enthält einen harten Link: " + entry.path;
+        return "Das Paket enthält einen harten Link: " + EscapedName(entry.path);
     case PackageEntry::Type::Other:
-        return "Das Paket enthält eine Gerätedatei, FIFO oder einen Socket: " + entry.path;
+        return "Das Paket enthält eine Gerätedatei, FIFO oder einen Socket: " + EscapedName(entry.path);
     }
     if (entry.mode & (S_ISUID | S_ISGID))
-        return "Das Paket enthält eine Datei mit Set-User-ID- oder Set-Group-ID-Recht: " + entry.path;
+        return "Das Paket enthält eine Datei mit Set-User-ID- oder Set-Group-ID-Recht: " + EscapedName(entry.path);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/installer/PackageInstaller.h"
 
+#include "platform/installer/FolderWalk.h"
+#include "platform/installer/InstallJournal.h"
 #include "platform/installer/PackageOwnership.h"
 #include "platform/installer/Sha256.h"
 #include "platform/internet/HttpRequest.h"
@@ -10,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -112,6 +115,30 @@ InstallResult PackageInstaller::Install(const std::string& package, const std::s
     if (m_cancel)
         return Cancelled();
 
+    // One run at a time; what a dead run left is finished or removed first.
+    const int prefixFd = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (prefixFd < 0)
+        return Failed(InstallFailure::WriteFailed, "Der Installationsordner " + EscapedName(prefix) + " fehlt.");
+    struct ClosePrefix
+    {
+        int fd;
+        ~ClosePrefix() { ::close(fd); }
+    } closePrefix {prefixFd};
+    InstallLock lock;
+    if (!lock.TryAcquire(prefixFd)) {
+        if (errno == EWOULDBLOCK)
+            return Failed(InstallFailure::WriteFailed,
+                          "Im Installationsordner " + EscapedName(prefix) + " läuft bereits eine Installation.");
+        return Failed(IsPermissionError(errno) ? InstallFailure::NoPermission : InstallFailure::WriteFailed,
+                      "Im Installationsordner " + EscapedName(prefix)
+                          + " kann nicht geschrieben werden: " + std::strerror(errno));
+    }
+    std::string recovered;
+    if (!RecoverLocked(prefixFd, prefix, recovered))
+        return Failed(InstallFailure::WriteFailed, recovered);
+    if (!recovered.empty())
+        std::fprintf(stderr, "kestrup: %s\n", recovered.c_str());
+
     PrivateFolder staging;
     int error = 0;
     if (!staging.Create(prefix, "kestrup-staging", error))
@@ -130,7 +157,7 @@ InstallResult PackageInstaller::Install(const std::string& package, const std::s
         {
         };
         if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            return Failed(InstallFailure::NotFound, "Die Setupdatei " + file + " wurde nicht gefunden.");
+            return Failed(InstallFailure::NotFound, "Die Setupdatei " + EscapedName(file) + " wurde nicht gefunden.");
     }
     if (m_cancel)
         return Cancelled();
@@ -140,7 +167,8 @@ InstallResult PackageInstaller::Install(const std::string& package, const std::s
             observer->OnStage(InstallStage::Verifying);
         const std::string digest = Sha256OfFile(file);
         if (digest.empty())
-            return Failed(InstallFailure::NotFound, "Die Setupdatei " + file + " kann nicht gelesen werden.");
+            return Failed(InstallFailure::NotFound,
+                          "Die Setupdatei " + EscapedName(file) + " kann nicht gelesen werden.");
         if (!Sha256Matches(m_options.expectedSha256, digest))
             return Failed(InstallFailure::ChecksumMismatch,
                           "Die Prüfsumme der Setupdatei stimmt nicht mit der Versionsinformation überein.");
@@ -151,13 +179,13 @@ InstallResult PackageInstaller::Install(const std::string& package, const std::s
     PackagePlan plan;
     if (auto scanned = ScanPackage(file, m_options.limits, plan, m_cancel); scanned.code != ERROR_SUCCESS)
         return scanned;
+    if (auto checked = CheckTargets(plan, prefix); checked.code != ERROR_SUCCESS)
+        return checked;
     const std::string tree = staging.Path() + "/tree";
     if (::mkdir(tree.c_str(), 0755) != 0)
         return Failed(InstallFailure::WriteFailed, "Der Ordner " + tree + " kann nicht angelegt werden.");
     if (auto extracted = ExtractPackage(file, plan, tree, m_cancel); extracted.code != ERROR_SUCCESS)
         return extracted;
-    if (auto checked = CheckTargets(plan, prefix); checked.code != ERROR_SUCCESS)
-        return checked;
     // The last point at which a cancel is honoured: the swap runs to its end.
     if (m_cancel)
         return Cancelled();

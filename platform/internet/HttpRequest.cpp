@@ -67,6 +67,12 @@ HttpRequest::HttpRequest(InternetConnection& connection, std::string verb, std::
     , m_context(context)
     , m_flags(flags)
 {
+    // The session's agent name is one of the request's headers from its opening, so that adding
+    // headers "only if new" keeps it.
+    if (const std::string& agent = m_connection.Session().Agent(); !agent.empty()) {
+        m_agentLine = "User-Agent: " + agent;
+        m_headers.push_back(m_agentLine);
+    }
     m_connection.Session().Report(m_context, INTERNET_STATUS_HANDLE_CREATED, {});
 }
 
@@ -117,11 +123,18 @@ bool HttpRequest::Send(std::string_view headers, std::string_view body, Internet
             error = ErrorOf(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
             return false;
         }
-        std::vector<std::string> lines = m_headers;
-        if (!SplitHeaders(headers, lines)) {
+        std::vector<std::string> given;
+        if (!SplitHeaders(headers, given)) {
             error = ErrorOf(ERROR_INVALID_PARAMETER);
             return false;
         }
+        std::vector<std::string> lines = m_headers;
+        // An agent given when sending stands instead of the session's.
+        for (const auto& line : given) {
+            if (SameName(HeaderName(line), "User-Agent"))
+                std::erase(lines, m_agentLine);
+        }
+        lines.insert(lines.end(), given.begin(), given.end());
         bool hasAccept = false;
         for (const auto& line : lines)
             hasAccept = hasAccept || SameName(HeaderName(line), "Accept");
@@ -140,7 +153,8 @@ bool HttpRequest::Send(std::string_view headers, std::string_view body, Internet
         }
         const bool secure = (m_flags & INTERNET_FLAG_SECURE) != 0;
         transfer.SetScheme(secure ? "https" : "http");
-        const bool follow = (m_flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0;
+        // A body is never sent again to where a redirect points.
+        const bool follow = (m_flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0 && m_verb != "PUT" && body.empty();
         const std::string url = std::string(secure ? "https://" : "http://")
             + internet_text::HostForUrl(m_connection.Server()) + ":" + std::to_string(m_connection.Port())
             + internet_text::EncodeHttpObject(m_object);

@@ -66,6 +66,7 @@ private:
     uintptr_t m_context;
     uint32_t m_flags;
     std::vector<std::string> m_headers;
+    std::string m_agentLine; // the session's agent as a header line, empty without one
     std::unique_ptr<CurlTransfer> m_transfer;
     uint32_t m_statusCode = 0;
     std::string m_statusText;

@@ -8,6 +8,9 @@
 #include "platform/url/InternetUrl.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -102,6 +105,24 @@ void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono
     m_idleTimeout = idle;
 }
 
+namespace {
+
+// Checked without blocking: opening a FIFO for reading waits for a writer.
+bool IsRegularFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+} // namespace
+
 void InternetSession::SetTransferLimits(std::chrono::milliseconds total, long lowSpeedBytesPerSecond)
 {
     m_totalTimeout = total;
@@ -121,8 +142,13 @@ bool InternetSession::ApplyOptions(CurlTransfer& transfer) const
         && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
-    if (!m_caFile.empty())
-        ok = ok && curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.c_str()) == CURLE_OK;
+    if (!m_caFile.empty()) {
+        // Anything but a regular file (a FIFO would block the TLS layer's
+        // open for ever) is named by a path that fails at once with ENOTDIR,
+        // so that it is reported as any unreadable CA file.
+        const char* caFile = IsRegularFile(m_caFile) ? m_caFile.c_str() : "/dev/null/CaFile";
+        ok = ok && curl_easy_setopt(easy, CURLOPT_CAINFO, caFile) == CURLE_OK;
+    }
     return ok && transfer.Valid();
 }
 

@@ -96,6 +96,8 @@ public:
     // The live settings record was changed outside a cycle (the settings
     // sheet's OK): what the cycle keeps of it for other threads follows.
     void SettingsChanged();
+    // The address service's address for the runs from now on.
+    void SetClientIpUrl(std::string url) { m_context.clientIpUrl = std::move(url); }
 
     // The period timer's tick.
     void OnPeriodTimer();

@@ -58,6 +58,7 @@ void DialProgress::Start(const DialRequest& request)
     if (!m_table.RasDialA) {
         // Without dial-up networking the caller goes on as if connected.
         m_view.SetStatusText(kNoDialUpText);
+        m_endsWithOk = true;
         QTimer::singleShot(kNoDialUpDelayMs, this, [this] { End(kDialOk); });
         return;
     }
@@ -66,8 +67,9 @@ void DialProgress::Start(const DialRequest& request)
 
     HRASCONN existing = nullptr;
     if (FindRasConnection(m_table, request.entryName, existing)) {
-        m_hRasConn = existing;
+        // Someone else's connection: this dial never hangs it up.
         m_view.SetStatusText(kAlreadyConnectedText);
+        m_endsWithOk = true;
         QTimer::singleShot(kAlreadyConnectedDelayMs, this, [this] { End(kDialOk); });
         return;
     }
@@ -105,7 +107,9 @@ void DialProgress::Start(const DialRequest& request)
 
 void DialProgress::Cancel()
 {
-    End(kDialCancel);
+    // The pause before an early end only lets the text be read: nothing was
+    // dialled, so "Abbrechen" in it changes nothing about the result.
+    End(m_endsWithOk ? kDialOk : kDialCancel);
 }
 
 bool DialProgress::HangUp()

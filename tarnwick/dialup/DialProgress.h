@@ -50,9 +50,10 @@ public:
     // finished once, at once or after the early ends' pause.
     void Start(const DialRequest& request);
     // The user's "Abbrechen": ends with kDialCancel at once; the dial goes on.
+    // During the pause of an early end it ends with kDialOk at once.
     void Cancel();
-    // Ends the connection of the dial (or the one found already up); false
-    // when there is none. Callable from another thread once the dial ended.
+    // Ends the connection this dial made (never one found already up);
+    // false when there is none. Callable from another thread once the dial ended.
     bool HangUp();
 
     bool Ended() const { return m_ended; }
@@ -69,6 +70,7 @@ private:
     HRASCONN m_hRasConn = nullptr;
     bool m_ended = false;
     bool m_failing = false; // an error notification's message is open
+    bool m_endsWithOk = false; // an early end (no dial-up, already connected) is pending
     int m_result = kDialCancel;
 };
 

@@ -61,7 +61,7 @@ TARNWICK_EXPORT RasEntryList ListRasEntries(const RasFunctionTable& table);
 
 // The user name and password stored with an entry; nothing when the function
 // is missing or fails.
-struct RasCredentials
+struct TARNWICK_EXPORT RasCredentials
 {
     std::string userName;
     std::string password;

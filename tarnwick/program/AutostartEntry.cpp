@@ -59,6 +59,7 @@ std::string AutostartDesktopEntry(std::string_view programDir, std::string_view 
            "Type=Application\n"
            "Name=VELT Tarnwick\n"
            "Comment=Hält die Umleitung auf den eigenen Webserver aktuell\n"
+           "Icon=tarnwick\n"
            "Exec="
         + exec
         + " /pending\n"

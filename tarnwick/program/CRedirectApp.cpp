@@ -69,17 +69,18 @@ void CRedirectApp::SaveSettings(bool withBackup)
     }
 }
 
-void CRedirectApp::AdoptStoredSettings()
+bool CRedirectApp::AdoptStoredSettings()
 {
     const HiveStamp now = CurrentHiveStamp();
     if (now == m_hiveStamp)
-        return;
+        return false;
     CRedirectSettings stored;
     if (!stored.LoadFromRegistry(resources::kProductKeyPath))
-        return;
+        return false;
     MergeStoredSettings(m_settings, m_storedSettings, stored);
     m_storedSettings = stored;
     m_hiveStamp = now;
+    return true;
 }
 
 CRedirectApp::HiveStamp CRedirectApp::CurrentHiveStamp()

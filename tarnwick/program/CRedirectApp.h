@@ -38,8 +38,9 @@ public:
 
     // Takes into the live record what another process stored since the last
     // load, save or adoption (a cheap look at the hive file when nothing
-    // changed); the instance's own unsaved changes stay.
-    void AdoptStoredSettings();
+    // changed); the instance's own unsaved changes stay. True when stored
+    // values were taken (a window shows them again).
+    bool AdoptStoredSettings();
 
     // The logon-start entry for this program; true on success.
     bool WriteAutostartEntry() const;

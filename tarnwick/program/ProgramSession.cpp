@@ -29,8 +29,11 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
     context.version = app.m_strVersion;
     context.dialStatus = std::move(dialStatus);
     // Settings changed from the command line meanwhile apply from the next cycle on.
-    context.beforeRun = [&app, services = m_services.get()] {
-        app.AdoptStoredSettings();
+    context.beforeRun = [this, &app, services = m_services.get()] {
+        if (app.AdoptStoredSettings())
+            Q_EMIT storedSettingsTaken();
+        // The address service follows a host changed in the settings sheet.
+        m_cycle->SetClientIpUrl(app.m_strClientIpUrl);
         // AutoDial may have been switched on since the start.
         if (app.m_settings.GetAutoDial() == 1)
             services->LoadDialUp();

@@ -60,6 +60,8 @@ Q_SIGNALS:
     void quitRequested();
     // Shutdown is complete (settings saved).
     void ended();
+    // Before a run the live record took values another process stored.
+    void storedSettingsTaken();
 
 private:
     void OnPosted(uint32_t message, uintptr_t wParam, intptr_t lParam);

@@ -12,8 +12,10 @@
 #include "tarnwick/settings/ProductKey.h"
 #include "tarnwick/settings/SettingsFieldTable.h"
 
+#include <algorithm>
 #include <ctime>
 #include <ostream>
+#include <utility>
 
 namespace tarnwick {
 
@@ -21,6 +23,49 @@ namespace reg = platform::registry;
 namespace res = tarnwick::resources;
 
 namespace {
+
+// What each setting's values mean, as --help and the manual page list them.
+constexpr std::pair<std::string_view, std::string_view> kSettingMeanings[] = {
+    {"LocalStartPage", "Text; wird nur gespeichert und mitgeführt"},
+    {"LocalWebObject", "Pfad der Umleitungsadresse auf dem eigenen Server (Standard \"/\")"},
+    {"PhysicalWebDir", "Text; wird nur gespeichert und mitgeführt"},
+    {"LocalServerName", "Host der Umleitungsadresse; jeder Durchlauf setzt die gefundene Adresse"},
+    {"LocalUrl", "die zuletzt gebildete Umleitungsadresse (wird überschrieben)"},
+    {"UserName", "Benutzername für das Hochladen (Standard anonymous)"},
+    {"Password", "Kennwort für das Hochladen (verschleiert gespeichert)"},
+    {"RedirectUrl", "feste Adresse der Umleitungsseite, endet mit dem Seitennamen (index.htm)"},
+    {"UploadFile", "Seitenvorlage (Datei); leer: die eingebaute Seite"},
+    {"UploadServer", "Hostname des Servers, auf den hochgeladen wird"},
+    {"UploadPort", "Port des Upload-Servers, 1 bis 65535 (Standard 21)"},
+    {"UploadDir", "Verzeichnis mit Schreibrecht auf dem Upload-Server (Standard \"/\")"},
+    {"AutoDialConnection", "NetworkManager-Profil, das vor einem Durchlauf angewählt wird"},
+    {"AutoDialUsername", "Benutzername für die Anwahl"},
+    {"AutoDialPW", "Kennwort für die Anwahl (verschleiert gespeichert)"},
+    {"LocalServiceType", "Protokoll der Umleitungsadresse: 3 = http, 1 = ftp (Standard 3)"},
+    {"LocalPort", "Port der Umleitungsadresse, 0 bis 65535 (Standard 80)"},
+    {"UploadServiceType", "Protokoll beim Hochladen: 1 = FTP, 3 = HTTP PUT (Standard 1)"},
+    {"WaitTimeInMin", "Intervall der periodischen Umleitung in Minuten, 1 bis 120 (Standard 2)"},
+    {"AutoStart", "1 = beim Programmstart periodisch umleiten, 0 = nicht (Standard 0)"},
+    {"AutoDial", "1 = anwählen, wenn der Server nicht erreichbar ist, 0 = nie (Standard 0)"},
+    {"ClientIpByServer", "1 = eigene Adresse vom Adressdienst holen, 0 = selbst ermitteln (Standard 0)"},
+    {"ExtMessages", "1 = jeden Verbindungsschritt als Statusmeldung zeigen, 0 = nicht (Standard 0)"},
+    {"BackupFile", "Name der Sicherungsdatei (Standard values.bak)"},
+    {"UploadTls", "1 = verschlüsselt hochladen (FTP mit TLS, PUT über https), 0 = nicht (Standard 0)"},
+    {"CaFile", "PEM-Datei mit weiteren Zertifizierungsstellen; leer: nur die des Systems"},
+    {"WarnPrivateAddress", "1 = melden, wenn die gefundene Adresse privat oder lokal ist (Standard 1)"},
+    {"RetryAfterFailure", "1 = fehlgeschlagenen periodischen Durchlauf bald wiederholen (Standard 1)"},
+    {"RedirectOnAddressChange", "1 = Durchlauf, wenn sich die Adressen des Rechners ändern (Standard 1)"},
+    {"ServiceHost", "Host oder Host:Port von Adressdienst, Forum und Updates; leer: eingebaut"},
+};
+
+std::string_view SettingMeaning(std::string_view name)
+{
+    for (const auto& [known, meaning] : kSettingMeanings) {
+        if (known == name)
+            return meaning;
+    }
+    return {};
+}
 
 constexpr std::string_view kOptions[]
     = {"--print-page", "--set", "--get", "--save-backup", "--load-backup", "--help", "--version"};
@@ -303,19 +348,15 @@ int SettingsCommandLine::Help()
              "  --version               gibt die Programmversion aus\n"
              "  --help                  zeigt diesen Text\n"
              "\n"
-             "Namen der Einstellungen (Groß- und Kleinschreibung beliebig):\n";
-    std::string line = " ";
+             "Einstellungen für --set Name=Wert (Groß- und Kleinschreibung der Namen beliebig):\n";
     const auto add = [&](std::string_view name) {
-        if (line.size() + name.size() + 1 > 80) {
-            m_out << line << '\n';
-            line = " ";
-        }
-        line += " " + std::string(name);
+        std::string line = "  " + std::string(name);
+        line.resize(std::max<size_t>(line.size() + 1, 26), ' ');
+        m_out << line << SettingMeaning(name) << '\n';
     };
     for (const SettingsField& field : SettingsFields())
         add(field.name);
     add(res::kServiceHostValueName);
-    m_out << line << '\n';
     m_out.flush();
     return kExitSuccess;
 }

@@ -35,13 +35,18 @@ constexpr std::string_view kUploadStamp = "\r\n<meta name=\"uploaddate\" content
 
 } // namespace
 
+std::string ClientIpUrlOf(std::string_view host)
+{
+    return "http://" + std::string(host) + "/Tarnwick/GetClientIP.asp?TextOnly=1";
+}
+
 std::string LoadString(uint32_t id)
 {
     switch (id) {
     case IDS_ABOUTBOX:
         return "Inf&o über Tarnwick...";
     case IDS_CLIENT_IP_URL:
-        return "http://" + ServiceHost() + "/Tarnwick/GetClientIP.asp?TextOnly=1";
+        return ClientIpUrlOf(ServiceHost());
     case IDS_FORUM_URL:
         return "http://" + ServiceHost() + "/forum/InfosListe.asp?ForumID=230301211234";
     case IDS_TIME_FORMAT:

@@ -28,6 +28,9 @@ inline constexpr uint32_t IDS_TITLE = 57672;
 // (ServiceHost), so a changed host takes effect at the next call.
 TARNWICK_EXPORT std::string LoadString(uint32_t id);
 
+// The address service's address on a given host ("host" or "host:port").
+TARNWICK_EXPORT std::string ClientIpUrlOf(std::string_view host);
+
 // The upload stamp put behind the page's head tag: a format with two "%s",
 // the upload time (formatted with IDS_TIME_FORMAT) and the program version.
 TARNWICK_EXPORT std::string_view UploadStampFormat();

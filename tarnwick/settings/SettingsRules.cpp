@@ -1,5 +1,8 @@
 #include "tarnwick/settings/SettingsRules.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace tarnwick {
 
 const char* const kTemplateFilter
@@ -66,13 +69,21 @@ QStringList UpgradeArguments(const std::string& title, const std::string& versio
             QStringLiteral("v=%1").arg(QString::fromStdString(version))};
 }
 
-FileDialogStart TemplateDialogStart(const QString& templateText, const QString& pageName,
-                                    const std::string& programDirectory)
+std::string TemplateFolder(const std::string& programDirectory)
+{
+    const QString installed
+        = QDir::cleanPath(QString::fromStdString(programDirectory) + QStringLiteral("/../share/tarnwick/vorlagen"));
+    if (programDirectory.empty() || !QFileInfo(installed).isDir())
+        return programDirectory;
+    return (installed + QLatin1Char('/')).toStdString();
+}
+
+FileDialogStart TemplateDialogStart(const QString& templateText, const QString& pageName, const std::string& folder)
 {
     FileDialogStart start;
     start.path = templateText.isEmpty() ? pageName : templateText;
     if (!start.path.contains(QLatin1Char('/')))
-        start.path.prepend(QString::fromStdString(programDirectory));
+        start.path.prepend(QString::fromStdString(folder));
     // The suffix is looked for in the file name only: a dot in a folder name is no extension.
     const QString name = start.path.mid(start.path.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

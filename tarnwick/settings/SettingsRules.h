@@ -41,8 +41,13 @@ TARNWICK_EXPORT uint16_t UploadPortForTls(int serviceType, uint16_t port, bool t
 TARNWICK_EXPORT QString UpgradeProgram(const std::string& programDirectory);
 TARNWICK_EXPORT QStringList UpgradeArguments(const std::string& title, const std::string& version);
 
+// The installed page templates, <program dir>/../share/tarnwick/vorlagen/,
+// or the program directory itself when that folder is missing; with a
+// trailing "/".
+TARNWICK_EXPORT std::string TemplateFolder(const std::string& programDirectory);
+
 // Where the template dialog starts: the template field's text, else the
-// page name; a name without "/" lies in the program directory. The default
+// page name; a name without "/" lies in the given folder. The default
 // suffix comes from a "." after the first character of the name.
 struct TARNWICK_EXPORT FileDialogStart
 {
@@ -50,7 +55,7 @@ struct TARNWICK_EXPORT FileDialogStart
     QString defaultSuffix; // without the dot; empty for none
 };
 TARNWICK_EXPORT FileDialogStart TemplateDialogStart(const QString& templateText, const QString& pageName,
-                                                    const std::string& programDirectory);
+                                                    const std::string& folder);
 
 // A filter list in the form "Description|patterns|...||" turned into Qt's
 // form: one "Description (pattern pattern)" per entry, the description's own

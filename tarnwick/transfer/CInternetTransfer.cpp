@@ -18,7 +18,9 @@ const std::string kRequestHeaders = "Accept: text/*\r\nUser-Agent: VELT Tarnwick
 namespace {
 
 constexpr uint32_t kGetFlags = 0x84200200; // reload, no cache write, no auto redirect, no UI
-constexpr uint32_t kPutFlags = 0x84000200; // reload, no cache write, no UI
+// Uploads never follow a redirect: the page would go again, perhaps in clear,
+// to a server nobody chose.
+constexpr uint32_t kPutFlags = 0x84200200; // reload, no cache write, no auto redirect, no UI
 constexpr std::size_t kErrorTextLimit = 1023;
 constexpr const char* kRedirectedTo = "redirected to: ";
 constexpr const char* kRefresh = "<meta http-equiv=\"refresh\" content=\"0; url=";

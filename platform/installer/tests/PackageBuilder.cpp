@@ -29,6 +29,11 @@ void WritePackage(const std::string& file, const std::vector<PackageItem>& items
             archive_entry_set_filetype(entry, AE_IFREG);
             archive_entry_set_size(entry, static_cast<la_int64_t>(item.content.size()));
             break;
+        case PackageItem::Kind::Sparse:
+            archive_entry_set_filetype(entry, AE_IFREG);
+            archive_entry_set_size(entry, static_cast<la_int64_t>(item.content.size()));
+            archive_entry_sparse_add_entry(entry, static_cast<la_int64_t>(item.content.size()), 0);
+            break;
         case PackageItem::Kind::Directory:
             archive_entry_set_filetype(entry, AE_IFDIR);
             break;

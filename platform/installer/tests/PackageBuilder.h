@@ -11,7 +11,8 @@ namespace platform::installer::testing {
 // ones, for the tests.
 struct PackageItem
 {
-    enum class Kind { File, Directory, Symlink, HardLink, CharDevice, Fifo };
+    // Sparse: a file of content.size() bytes made only of holes.
+    enum class Kind { File, Directory, Symlink, HardLink, CharDevice, Fifo, Sparse };
     std::string path;
     Kind kind = Kind::File;
     std::string content; // file content, or the target of a link

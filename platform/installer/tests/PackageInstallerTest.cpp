@@ -1,4 +1,5 @@
 #include "platform/installer/PackageInstaller.h"
+#include "platform/installer/InstallJournal.h"
 #include "platform/installer/PackageEntry.h"
 #include "platform/installer/PackageOwnership.h"
 #include "platform/installer/Sha256.h"
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
 #include <sys/resource.h>
@@ -33,6 +36,13 @@ class PackageInstallerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        velt::testing::WriteTextFile(m_dir.file("victim.txt"), "beside the installation");
+        MakeOldTree();
+    }
+
+    void MakeOldTree()
+    {
+        fs::remove_all(Prefix());
         fs::create_directories(Prefix() + "/bin");
         fs::create_directories(Prefix() + "/lib");
         velt::testing::WriteTextFile(Prefix() + "/bin/tarnwick", "old tarnwick");
@@ -137,6 +147,8 @@ struct Refused
     const char* name;
     std::vector<PackageItem> items;
     InstallFailure failure;
+    // A link already in the installation (as an earlier package may have left it).
+    std::pair<std::string, std::string> installedLink = {};
 };
 
 TEST_F(PackageInstallerTest, RefusedPackagesChangeNothing)
@@ -169,19 +181,158 @@ TEST_F(PackageInstallerTest, RefusedPackagesChangeNothing)
         {"twice", {{"bin/tarnwick", Kind::File, "x"}, {"bin/tarnwick", Kind::File, "y"}}, InstallFailure::UnsafeEntry},
         {"too large", {{"bin/tarnwick", Kind::File, std::string(5000, 'x')}}, InstallFailure::TooLarge},
         {"empty", {}, InstallFailure::BadPackage},
-        {"folder over file", {{"bin/kestrup/x", Kind::File, "x"}}, InstallFailure::BadPackage},
+        {"folder over file",
+         {{"bin/tarnwick", Kind::File, "x"}, {"bin/kestrup/x", Kind::File, "x"}},
+         InstallFailure::BadPackage},
         {"file over folder", {{"bin", Kind::File, "x"}}, InstallFailure::BadPackage},
+        // Links are judged where they stand once installed, the top folder gone.
+        {"link out below top folder",
+         {{"t-1.4.45-Linux/bin/tarnwick", Kind::File, "x"}, {"t-1.4.45-Linux/share/evil", Kind::Symlink, "../.."}},
+         InstallFailure::UnsafeEntry},
+        {"link chain",
+         {{"bin/tarnwick", Kind::File, "x"},
+          {"share/d", Kind::Symlink, "."},
+          {"share/e", Kind::Symlink, "d/d/d/d/../../../../.."}},
+         InstallFailure::UnsafeEntry},
+        {"entry below an installed link",
+         {{"bin/tarnwick", Kind::File, "x"}, {"share/evil/victim.txt", Kind::File, "replaced"}},
+         InstallFailure::UnsafeEntry,
+         {"share/evil", "../.."}},
+        {"link through an installed link",
+         {{"bin/tarnwick", Kind::File, "x"}, {"share/x", Kind::Symlink, "up/.."}},
+         InstallFailure::UnsafeEntry,
+         {"share/up", ".."}},
+        {"folder over an installed link",
+         {{"bin/tarnwick", Kind::File, "x"}, {"share/evil/", Kind::Directory, ""}},
+         InstallFailure::UnsafeEntry,
+         {"share/evil", "../.."}},
+        // The program's tree must be at the root or below the one top folder.
+        {"two top folders",
+         {{"a/bin/tarnwick", Kind::File, "x"}, {"b/bin/kestrup", Kind::File, "x"}},
+         InstallFailure::BadPackage},
+        {"stray file", {{"README", Kind::File, "x"}}, InstallFailure::BadPackage},
+        {"sparse entry", {{"bin/tarnwick", Kind::Sparse, std::string(3000, '\0')}}, InstallFailure::BadPackage},
+        // The name reaches messages escaped, never as a terminal's control sequence.
+        {"control characters", {{"bin/\x1b]2;x\x07\x1b[31m", Kind::Fifo, ""}}, InstallFailure::UnsafeEntry},
     };
     InstallOptions options = Options();
     options.limits.maxUnpackedBytes = 4096;
     for (const auto& refused : cases) {
         SCOPED_TRACE(refused.name);
+        const auto& [link, target] = refused.installedLink;
+        if (!link.empty()) {
+            fs::create_directories(fs::path(Prefix() + "/" + link).parent_path());
+            fs::create_symlink(target, Prefix() + "/" + link);
+        }
+        const auto before = SnapshotTree(Prefix());
         WritePackage(Package(), refused.items);
         const InstallResult result = Install(Package(), options);
         EXPECT_EQ(result.code, ERROR_INSTALL_FAILURE);
         EXPECT_EQ(result.failure, refused.failure) << result.text;
         EXPECT_FALSE(result.text.empty());
-        ExpectUnchanged();
+        for (const char c : result.text)
+            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20) << result.text;
+        EXPECT_EQ(SnapshotTree(Prefix()), before);
+        EXPECT_EQ(velt::testing::ReadTextFile(m_dir.file("victim.txt")), "beside the installation");
+        MakeOldTree();
+    }
+}
+
+TEST_F(PackageInstallerTest, LinksThatStayInsideAreInstalled)
+{
+    std::vector<PackageItem> items = NewTree("tarnwick-1.4.45-Linux/");
+    items.push_back({"tarnwick-1.4.45-Linux/share/d", Kind::Symlink, "."});
+    items.push_back({"tarnwick-1.4.45-Linux/share/e", Kind::Symlink, "d/d/../share/tarnwick/neu.txt"});
+    WritePackage(Package(), items);
+    const InstallResult result = Install(Package(), Options());
+    ASSERT_EQ(result.code, ERROR_SUCCESS) << result.text;
+    ExpectNewTree();
+    EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/share/e"), "neu");
+}
+
+TEST_F(PackageInstallerTest, ModesFollowTheUmaskAndNeverLetOthersWrite)
+{
+    const struct
+    {
+        mode_t umask;
+        uint32_t packageMode;
+        fs::perms installed;
+    } cases[] = {
+        {022, 0777, fs::perms(0755)},
+        {022, 0666, fs::perms(0644)},
+        {000, 0777, fs::perms(0755)},
+        {077, 0755, fs::perms(0700)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.packageMode);
+        WritePackage(Package(), {{"bin/tarnwick", Kind::File, "new", c.packageMode}});
+        const mode_t mask = c.umask;
+        EXPECT_EQ(InstallInChild(Package(), [mask] { ::umask(mask); }), 0);
+        EXPECT_EQ(fs::status(Prefix() + "/bin/tarnwick").permissions(), c.installed);
+    }
+}
+
+// A kill -9 before each step of the swap (and before its commit): the
+// installation holds every file's old or new version, the programs are
+// there, and the next start completes the swap and leaves nothing behind.
+TEST_F(PackageInstallerTest, KillAtEveryMoveIsCompletedByTheNextStart)
+{
+    const std::vector<PackageItem> items
+        = {{"tarnwick-1.4.45-Linux/bin/tarnwick", Kind::File, "new tarnwick", 0755},
+           {"tarnwick-1.4.45-Linux/bin/kestrup", Kind::File, "new kestrup", 0755},
+           {"tarnwick-1.4.45-Linux/lib/libextra.so", Kind::Symlink, "libveltplatform.so"},
+           {"tarnwick-1.4.45-Linux/share/a/b/c.txt", Kind::File, "nested"}};
+    WritePackage(Package(), items);
+    const std::map<std::string, std::vector<std::string>> allowed = {
+        {"bin/tarnwick", {"old tarnwick", "new tarnwick"}},
+        {"bin/kestrup", {"old kestrup", "new kestrup"}},
+        {"share/a/b/c.txt", {"", "nested"}},
+    };
+    for (size_t killAt = 0; killAt <= items.size(); ++killAt) {
+        SCOPED_TRACE(killAt);
+        MakeOldTree();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            InstallOptions options = Options();
+            options.beforeMove = [killAt](size_t move) {
+                if (move == killAt)
+                    ::raise(SIGKILL);
+                return true;
+            };
+            Install(Package(), options);
+            _exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        for (const auto& [file, versions] : allowed) {
+            const std::string path = Prefix() + "/" + file;
+            const std::string content = fs::exists(path) ? velt::testing::ReadTextFile(path) : std::string();
+            EXPECT_NE(std::find(versions.begin(), versions.end(), content), versions.end()) << file;
+        }
+
+        // While a run holds the lock, a start leaves everything alone.
+        const auto killed = SnapshotTree(Prefix());
+        {
+            const int prefixFd = ::open(Prefix().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            InstallLock alive;
+            ASSERT_TRUE(alive.TryAcquire(prefixFd));
+            EXPECT_EQ(RecoverInterruptedInstall(Prefix()), "");
+            ::close(prefixFd);
+        }
+        auto unlocked = SnapshotTree(Prefix());
+        unlocked.erase(".kestrup-lock");
+        auto killedWithoutLock = killed;
+        killedWithoutLock.erase(".kestrup-lock");
+        EXPECT_EQ(unlocked, killedWithoutLock);
+
+        EXPECT_EQ(RecoverInterruptedInstall(Prefix()), "Eine unterbrochene Installation wurde abgeschlossen.");
+        for (const auto& [file, versions] : allowed)
+            EXPECT_EQ(velt::testing::ReadTextFile(Prefix() + "/" + file), versions.back()) << file;
+        EXPECT_EQ(fs::read_symlink(Prefix() + "/lib/libextra.so"), "libveltplatform.so");
+        for (const auto& entry : fs::directory_iterator(Prefix()))
+            EXPECT_EQ(entry.path().filename().string().rfind(".kestrup", 0), std::string::npos) << entry.path();
+        EXPECT_EQ(RecoverInterruptedInstall(Prefix()), "");
     }
 }
 

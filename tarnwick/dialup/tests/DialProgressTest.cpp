@@ -151,7 +151,8 @@ TEST_F(DialProgressTest, EarlyEndsWithTheirTextsAndPauses)
     };
     const Case cases[] = {
         {"no dial-up", false, false, 183, 0, kDialOk, 1000, 1600, DialProgress::kNoDialUpText, nullptr, false},
-        {"already connected", true, true, 183, 0, kDialOk, 500, 1000, "Die Verbindung besteht bereits.", nullptr, true},
+        {"already connected", true, true, 183, 0, kDialOk, 500, 1000, "Die Verbindung besteht bereits.", nullptr,
+         false},
         {"entry missing", true, false, 0, 0, kDialCancel, 0, 300, "Anwahl wird vorbereitet...", "Text 803", false},
         {"dial refused", true, false, 183, 633, kDialCancel, 0, 300, "Anwahl wird vorbereitet...", "Text 633", true},
     };
@@ -177,7 +178,7 @@ TEST_F(DialProgressTest, EarlyEndsWithTheirTextsAndPauses)
         ASSERT_FALSE(view.texts.empty());
         EXPECT_EQ(view.texts.back(), c.lastText);
         EXPECT_EQ(view.errors, c.error ? std::vector<std::string> {c.error} : std::vector<std::string> {});
-        // The existing connection found is held for the caller's hang-up.
+        // Only a connection this dial started is ever hung up.
         EXPECT_EQ(dial.HangUp(), c.holdsConnection);
     }
 }
@@ -329,14 +330,16 @@ TEST_F(DialProgressTest, DialsAMobileProfileUntilConnected)
     EXPECT_TRUE(view.errors.empty());
     EXPECT_EQ(nm.activeConnections().size(), 1u);
 
-    // A second dial finds it up and holds it; its hang-up ends it.
+    // A second dial finds it up and leaves it alone: only the dial that made it hangs it up.
     RecordingView again;
     DialProgress second(table, again, nullptr);
     second.Start(DialRequest {"mobilfunk", "", ""});
     WaitForEnd(second);
     EXPECT_EQ(second.Result(), kDialOk);
     EXPECT_EQ(again.texts.back(), "Die Verbindung besteht bereits.");
-    EXPECT_TRUE(second.HangUp());
+    EXPECT_FALSE(second.HangUp());
+    EXPECT_EQ(nm.activeConnections().size(), 1u);
+    EXPECT_TRUE(dial.HangUp());
     EXPECT_TRUE(nm.activeConnections().empty());
     UnloadRasFunctionTable(table);
 }

@@ -1,6 +1,7 @@
 #include "platform/registry/Registry.h"
 #include "tarnwick/resources/ServiceHost.h"
 #include "tarnwick/settings/PasswordScrambler.h"
+#include "tarnwick/settings/SettingsFieldTable.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/TempHome.h"
 
@@ -8,8 +9,10 @@
 
 #include <cstdlib>
 #include <regex>
+#include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -150,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase {"MissingEquals", {"--set", "UserName"}},
                       RefusalCase {"PortNotANumber", {"--set", "UserName=neu", "--set", "LocalPort=80x"}},
                       RefusalCase {"PortTooLarge", {"--set", "LocalPort=65536"}},
+                      RefusalCase {"LocalPortZero", {"--set", "LocalPort=0"}},
+                      RefusalCase {"UploadPortZero", {"--set", "UserName=neu", "--set", "UploadPort=0"}},
                       RefusalCase {"WaitTimeZero", {"--set", "UserName=neu", "--set", "WaitTimeInMin=0"}},
                       RefusalCase {"WaitTime121", {"--set", "WaitTimeInMin=121"}},
                       RefusalCase {"ServiceTypeTwo", {"--set", "UploadServiceType=2"}},
@@ -199,6 +204,18 @@ TEST_F(SettingsCommandLineTest, HelpAndCorruptHive)
     EXPECT_TRUE(help.starts_with("Aufruf: tarnwick"));
     for (const char* option : {"--headless", "--once", "--version", "--print-page", "--load-backup"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
+    // Every setting on a line of its own, with what its values mean.
+    EXPECT_TRUE(
+        std::regex_search(help, std::regex("\n  UploadServiceType +Protokoll beim Hochladen: 1 = FTP, 3 = HTTP PUT")))
+        << help;
+    std::vector<std::string> names {"ServiceHost"};
+    for (const SettingsField& field : SettingsFields())
+        names.emplace_back(field.name);
+    for (const std::string& name : names) {
+        const size_t at = help.find("\n  " + name + " ");
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_GT(help.find('\n', at + 1) - at, 40u) << name << ": no meaning";
+    }
     EXPECT_EQ(Tarnwick({"--version"}).out, "1.4.44\n");
     velt::testing::WriteTextFile(reg::HivePath(reg::Root::CurrentUser), "\x01\x02 kein Registrierungsformat [[[");
     const Outcome o = Tarnwick({"--get", "UserName"});

@@ -82,6 +82,7 @@ TEST_P(AutostartEntryTest, EntryStartsTheProgramHiddenWithItsPathQuoted)
     const std::string content = velt::testing::ReadTextFile(path);
     EXPECT_EQ(content.rfind("[Desktop Entry]\n", 0), 0u);
     EXPECT_NE(content.find("\nType=Application\n"), std::string::npos);
+    EXPECT_NE(content.find("\nIcon=tarnwick\n"), std::string::npos) << "as the menu entry";
     EXPECT_NE(content.find(std::string("\nExec=") + c.exec + "\n"), std::string::npos) << content;
     EXPECT_EQ(AutostartCommand(c.dir, c.file), "\"" + std::string(c.dir) + c.file + "\" /pending");
 

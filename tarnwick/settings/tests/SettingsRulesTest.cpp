@@ -2,6 +2,9 @@
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/RedirectAddressNormalisation.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace tarnwick;
@@ -79,6 +82,13 @@ TEST(SettingsRules, TemplateDialogStartsBesideTheProgramWithTheNamesSuffix)
         EXPECT_EQ(start.path, QString::fromUtf8(c.path)) << c.templateText;
         EXPECT_EQ(start.defaultSuffix, QString::fromUtf8(c.suffix)) << c.templateText;
     }
+
+    // Installed, the templates' folder beside the program's; elsewhere the program's own.
+    QTemporaryDir root;
+    const std::string program = root.filePath(QStringLiteral("bin")).toStdString() + "/";
+    EXPECT_EQ(TemplateFolder(program), program);
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("share/tarnwick/vorlagen"))));
+    EXPECT_EQ(TemplateFolder(program), root.filePath(QStringLiteral("share/tarnwick/vorlagen/")).toStdString());
 }
 
 TEST(SettingsRules, FileFiltersInQtsForm)

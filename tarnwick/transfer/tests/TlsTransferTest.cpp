@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using tarnwick::CInternetTransfer;
 using velt::testing::FreeTcpPort;
@@ -72,6 +74,8 @@ protected:
             + good
             + "/back.htm; }\n"
               "}\n";
+        // The plain peer where a redirected upload would go in clear.
+        s_plainPeer = new TcpPeer(TcpPeer::Mode::Silent);
         const TestCertificates::Pair* pairs[] = {nullptr, &s_certificates->good(), &s_certificates->expired(),
                                                  &s_certificates->wrongHost(), &s_certificates->selfSigned()};
         for (int server = kGood; server < kServers; ++server) {
@@ -81,6 +85,9 @@ protected:
                 + pairs[server]->certificate + "; ssl_certificate_key " + pairs[server]->key
                 + ";\n  root @ROOT@/html;\n"
                   "  location /dav/ { root @ROOT@; dav_methods PUT; create_full_put_path on; }\n"
+                  "  location = /dav/moved.htm { return 307 "
+                + s_plainPeer->url("/dav/moved.htm")
+                + "; }\n"
                   "  location = /loop.htm { return 302 http://127.0.0.1:"
                 + http
                 + "/loop.htm; }\n"
@@ -101,6 +108,8 @@ protected:
     {
         delete s_nginx;
         delete s_certificates;
+        delete s_plainPeer;
+        s_plainPeer = nullptr;
         s_nginx = nullptr;
         s_certificates = nullptr;
     }
@@ -125,12 +134,14 @@ protected:
     static TestCertificates* s_certificates;
     static NginxServer* s_nginx;
     static uint16_t s_ports[kServers];
+    static TcpPeer* s_plainPeer;
     RecordingWindow m_window;
     CInternetTransfer m_transfer;
 };
 TestCertificates* TlsTransfer::s_certificates = nullptr;
 NginxServer* TlsTransfer::s_nginx = nullptr;
 uint16_t TlsTransfer::s_ports[TlsTransfer::kServers] = {};
+TcpPeer* TlsTransfer::s_plainPeer = nullptr;
 
 TEST_F(TlsTransfer, ReadsAnHttpsPageWithTheUsersAuthority)
 {
@@ -214,6 +225,32 @@ TEST_F(TlsTransfer, PutsOverHttpsAndRefusesAServerWithoutTls)
     EXPECT_FALSE(m_transfer.UploadHttp(kPage, "127.0.0.1", "/dav/plain.htm", {}, {}, s_ports[kHttp], true));
     EXPECT_EQ(m_window.Errors(), std::vector<std::string> {kChannel});
     EXPECT_FALSE(std::filesystem::exists(s_nginx->davRoot() / "plain.htm"));
+
+    // A redirect answer to the encrypted upload is a failure; nothing goes
+    // in clear to where it points.
+    RecordingWindow window;
+    CInternetTransfer transfer;
+    transfer.SetMessageWindow(&window);
+    transfer.SetCaFile(s_certificates->caFile());
+    EXPECT_FALSE(transfer.UploadHttp(kPage, "127.0.0.1", "/dav/moved.htm", {}, {}, s_ports[kGood], true));
+    EXPECT_EQ(window.Errors(), std::vector<std::string> {"Server gab Fehler-Code: 307 zurück!\r\nTemporary Redirect"});
+    EXPECT_EQ(s_plainPeer->connections(), 0);
+}
+
+TEST_F(TlsTransfer, AFifoAsCaFileFailsAtOnceAsUnreadable)
+{
+    const std::string fifo = (s_nginx->docRoot().parent_path() / "ca.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    m_transfer.SetCaFile(fifo);
+    auto result = std::async(std::launch::async, [&] {
+        std::string text;
+        return m_transfer.GetPage(text, Url(kGood, "/secure.htm"));
+    });
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(result.get());
+    EXPECT_EQ(m_window.Errors(),
+              std::vector<std::string> {"Die Datei mit den Zertifizierungsstellen (CaFile) ist nicht lesbar."});
+    ::unlink(fifo.c_str());
 }
 
 TEST_F(TlsTransfer, CancelEndsAHandshakeThatHangs)

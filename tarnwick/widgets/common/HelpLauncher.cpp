@@ -36,12 +36,17 @@ QString HelpLauncher::TopicPath(const QString& topic) const
     return page.absoluteFilePath();
 }
 
-bool HelpLauncher::ShowTopic(const QString& topic) const
+bool HelpLauncher::ShowTopic(const QString& topic, QObject* context, OpenFailureHandler onFailure) const
 {
     const QString path = TopicPath(topic);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        if (context && onFailure) {
+            const QUrl page = QUrl::fromLocalFile(QDir(m_helpDirectory).filePath(topic));
+            onFailure(OpenFailureText(page, QStringLiteral("die Hilfeseite ist nicht vorhanden.")));
+        }
         return false;
-    return OpenUrl(QUrl::fromLocalFile(path));
+    }
+    return OpenUrl(QUrl::fromLocalFile(path), context, std::move(onFailure));
 }
 
 } // namespace tarnwick

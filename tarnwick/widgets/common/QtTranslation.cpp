@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace tarnwick {
@@ -10,6 +11,8 @@ bool LoadQtGermanTranslation(QCoreApplication* application)
 {
     if (!application)
         return false;
+    // Dates and sizes in Qt's own dialogs follow the language of the texts.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     auto* translator = new QTranslator(application);
     if (!translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
         || !QCoreApplication::installTranslator(translator)) {

@@ -58,7 +58,7 @@ constexpr WhatsThisEntry kMainWindow[] = {
      "Die Meldungen des letzten Durchlaufs mit Datum und Uhrzeit: gefundene Adressen, wohin die "
      "Umleitwebseite gerade umleitet, ob sie hochgeladen wurde, und aufgetretene Fehler."},
     {1022,
-     "Die Adresse, auf die die Umleitwebseite umleiten soll: die entfernte IP-Adresse dieses "
+     "Die Adresse, auf die die Umleitwebseite umleiten soll: die lokale IP-Adresse dieses "
      "Computers mit Protokoll, Port und Pfad aus den Einstellungen."},
     {1032,
      "Öffnet die Einstellungen auf der Seite \"Umleitung nach\": Protokoll, Port und Pfad der "

@@ -3,6 +3,8 @@
 #include "ui_CPropPageAllgemein.h"
 
 #include "tarnwick/cycle/CycleServices.h"
+#include "tarnwick/resources/ServiceHost.h"
+#include "tarnwick/resources/StringTable.h"
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/SettingsRules.h"
 #include "tarnwick/widgets/sheet/CPropSheetRedirectProperties.h"
@@ -43,6 +45,13 @@ CPropPageAllgemein::CPropPageAllgemein(QWidget* parent)
         m_pSettings->SetWaitTimeInMin(FieldNumber(text)); // the setter keeps 1..120
         UpdateModified();
     });
+    connect(m_ui->idc_1075, &QLineEdit::textEdited, this, [this] {
+        if (!m_bInitialized)
+            return;
+        m_bServiceHostEdited = true;
+        m_pSettings->SetModified(1); // OK becomes available; the host itself waits in the field
+        UpdateModified();
+    });
     connect(m_ui->idc_1071, &QPushButton::clicked, this, [this] {
         if (m_bInitialized)
             TestConnection();
@@ -54,6 +63,10 @@ CPropPageAllgemein::~CPropPageAllgemein() = default;
 void CPropPageAllgemein::OnInitDialog()
 {
     m_ui->idc_1018->SetRange(1, 60);
+    // Empty stands for the host the build knows, shown greyed as the field's hint.
+    const std::string host = resources::ServiceHost();
+    m_ui->idc_1075->setPlaceholderText(QString::fromUtf8(resources::BuiltInServiceHost()));
+    m_ui->idc_1075->setText(host == resources::BuiltInServiceHost() ? QString() : QString::fromStdString(host));
     Fill();
     m_bInitialized = true;
 }
@@ -94,7 +107,11 @@ void CPropPageAllgemein::TestConnection()
     transfer.Cancel(false);
     std::string address;
     // The transfer blocks this thread; its status texts reach the main window meanwhile.
-    const bool reached = transfer.ReadClientAddress(address, Sheet()->Environment().clientIpUrl);
+    const std::string typed = TypedServiceHost();
+    const std::string url = m_bServiceHostEdited && resources::IsValidServiceHost(typed)
+        ? resources::ClientIpUrlOf(typed)
+        : Sheet()->Environment().clientIpUrl;
+    const bool reached = transfer.ReadClientAddress(address, url);
     QApplication::restoreOverrideCursor();
     if (reached) {
         ShowMessage(this, QMessageBox::Information, "Test erfolgreich",
@@ -108,6 +125,39 @@ void CPropPageAllgemein::TestConnection()
     m_pSettings->SetClientIpByServer(0);
     Fill();
     UpdateModified();
+}
+
+std::string CPropPageAllgemein::TypedServiceHost() const
+{
+    return m_ui->idc_1075->text().trimmed().toStdString();
+}
+
+bool CPropPageAllgemein::OnApply()
+{
+    const std::string typed = TypedServiceHost();
+    if (!m_bServiceHostEdited || typed.empty() || resources::IsValidServiceHost(typed))
+        return true;
+    ShowMessage(this, QMessageBox::Critical, "Fehler",
+                "Ungültiger VELT-Server: \"" + typed
+                    + "\".\r\nErlaubt sind ein Hostname oder eine IP-Adresse, wahlweise mit \":Port\" (1 bis "
+                      "65535), z. B. server.example.org:8080. Leer lassen für den eingebauten Server.");
+    ActivateSelf();
+    m_ui->idc_1075->setFocus();
+    return false;
+}
+
+bool CPropPageAllgemein::StoreServiceHost()
+{
+    if (!m_bServiceHostEdited)
+        return true;
+    std::string typed = TypedServiceHost();
+    if (typed == resources::BuiltInServiceHost())
+        typed.clear();
+    if (resources::StoreServiceHost(typed))
+        return true;
+    ShowMessage(this, QMessageBox::Critical, "Fehler",
+                "Der VELT-Server konnte nicht gespeichert werden; es gilt weiter " + resources::ServiceHost() + ".");
+    return false;
 }
 
 } // namespace tarnwick

@@ -61,8 +61,10 @@ bool CPropPageRedirectFrom::OnApply()
 void CPropPageRedirectFrom::BrowserTest()
 {
     // What is typed, stored or not, and even an address the page would refuse.
-    if (!OpenUrl(QUrl(m_ui->idc_1049->text())))
-        ShowMessage(this, QMessageBox::Critical, "Fehler", "Fehler beim Starten des Internet-Browsers!");
+    OpenUrl(QUrl(m_ui->idc_1049->text()), this, [this](const QString& text) {
+        ShowMessage(this, QMessageBox::Critical, "Fehler",
+                    "Fehler beim Starten des Internet-Browsers!\r\n" + text.toStdString());
+    });
 }
 
 } // namespace tarnwick

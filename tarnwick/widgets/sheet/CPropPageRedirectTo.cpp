@@ -42,7 +42,7 @@ CPropPageRedirectTo::~CPropPageRedirectTo() = default;
 
 void CPropPageRedirectTo::OnInitDialog()
 {
-    m_ui->idc_1029->SetRange(0, 65535);
+    m_ui->idc_1029->SetRange(1, 65535);
     Fill();
     m_bInitialized = true;
 }
@@ -101,7 +101,7 @@ void CPropPageRedirectTo::OnPortChanged(const QString& text)
 {
     if (!m_bInitialized)
         return;
-    if (const auto port = FieldPort(text, 0))
+    if (const auto port = FieldPort(text, 1))
         m_pSettings->SetLocalPort(*port);
     RefreshRedirectAddress();
     UpdateModified();
@@ -157,8 +157,11 @@ void CPropPageRedirectTo::BrowserTest()
     const std::string address
         = CRedirectSettings::ComposeUrl(m_pSettings->GetLocalServiceType(), m_pSettings->GetLocalServerName(),
                                         m_pSettings->GetLocalPort(), m_pSettings->GetLocalWebObject());
-    if (!OpenUrl(QUrl(QString::fromStdString(address))))
+    OpenUrl(QUrl(QString::fromStdString(address)), this, [this](const QString& text) {
+        // No status list at hand behind the modal sheet: a beep alone goes unheard on most desktops.
         QApplication::beep();
+        ShowMessage(this, QMessageBox::Critical, "Fehler", text.toStdString());
+    });
 }
 
 } // namespace tarnwick

@@ -4,6 +4,7 @@
 
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/SettingsRules.h"
+#include "tarnwick/widgets/common/ReadOnlyLook.h"
 #include "tarnwick/widgets/sheet/CPropSheetRedirectProperties.h"
 #include "tarnwick/widgets/sheet/FileChooser.h"
 #include "tarnwick/widgets/sheet/PageWhatsThis.h"
@@ -28,6 +29,7 @@ CPropPageUpload::CPropPageUpload(QWidget* parent)
     , m_ui(std::make_unique<Ui::CPropPageUpload>())
 {
     m_ui->setupUi(this);
+    ApplyReadOnlyLook(m_ui->idc_1002);
     MakeDigitsOnly(m_ui->idc_1053);
     m_ui->idc_1055->SetBuddy(m_ui->idc_1053);
     m_ui->idc_1051->installEventFilter(this);
@@ -140,8 +142,8 @@ bool CPropPageUpload::eventFilter(QObject* watched, QEvent* event)
 
 void CPropPageUpload::ChooseTemplate()
 {
-    const FileDialogStart start
-        = TemplateDialogStart(m_ui->idc_1043->text(), m_ui->idc_1002->text(), Sheet()->Environment().programDirectory);
+    const FileDialogStart start = TemplateDialogStart(m_ui->idc_1043->text(), m_ui->idc_1002->text(),
+                                                      TemplateFolder(Sheet()->Environment().programDirectory));
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::OpenExisting;
     request.initialPath = start.path;

@@ -132,6 +132,9 @@ void CPropSheetRedirectProperties::accept()
         if (page->IsCreated() && !page->OnApply())
             return;
     }
+    // The host lies outside the settings copy: stored only now that nothing refuses any more.
+    if (m_general->IsCreated() && !m_general->StoreServiceHost())
+        return;
     QDialog::accept();
 }
 

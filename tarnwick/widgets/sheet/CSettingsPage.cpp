@@ -4,7 +4,9 @@
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/widgets/common/HelpLauncher.h"
 #include "tarnwick/widgets/sheet/CPropSheetRedirectProperties.h"
+#include "tarnwick/widgets/sheet/SheetMessages.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -37,7 +39,10 @@ void CSettingsPage::Create()
 
 void CSettingsPage::ShowHelp()
 {
-    HelpLauncher().ShowTopic(HelpTopic());
+    HelpLauncher().ShowTopic(HelpTopic(), this, [this](const QString& text) {
+        QApplication::beep();
+        ShowMessage(this, QMessageBox::Critical, "Fehler", text.toStdString());
+    });
 }
 
 void CSettingsPage::ApplyPageWhatsThis(WhatsThisTable table)

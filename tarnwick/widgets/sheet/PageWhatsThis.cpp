@@ -11,6 +11,10 @@ constexpr WhatsThisEntry kGeneral[] = {
     {1070,
      "Die IP-Adresse dieses Computers wird vom VELT-Server abgefragt, statt sie über die Verbindung zum "
      "Server der Umleitwebseite zu ermitteln. Hinter einem Router ist das meist nötig."},
+    {1075,
+     "Der VELT-Server für die Adressabfrage, das Forum und Programmupdates: ein Hostname oder eine "
+     "IP-Adresse, wahlweise mit \":Port\" (z. B. server.example.org:8080). Leer: der eingebaute Server. "
+     "Gespeichert wird mit OK, nicht in der Sicherungsdatei."},
     {1071, "Fragt den VELT-Server einmal nach der IP-Adresse dieses Computers und meldet, ob er erreichbar ist."},
     {1017,
      "Alle wie viele Minuten die Umleitwebseite periodisch geprüft und bei Bedarf neu hochgeladen wird "

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tarnwick/widgets/common/QuestionBox.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -21,6 +23,8 @@ inline QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Ico
                                                std::string_view text,
                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok)
 {
+    if (buttons == (QMessageBox::Yes | QMessageBox::No))
+        return AskYesNo(parent, icon, UserText(caption), UserText(text));
     QMessageBox box(icon, UserText(caption), UserText(text), buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

@@ -47,11 +47,16 @@ bool CHyperLink::Open()
 {
     if (m_strUrl.isEmpty())
         m_strUrl = text();
-    if (!OpenUrl(QUrl::fromUserInput(m_strUrl))) {
+    const bool visitedBefore = m_bVisited;
+    const auto failed = [this, visitedBefore](const QString& text) {
         QApplication::beep();
-        Q_EMIT OpenFailed();
+        m_bVisited = visitedBefore;
+        ApplyLook();
+        update();
+        Q_EMIT OpenFailed(text);
+    };
+    if (!OpenUrl(QUrl::fromUserInput(m_strUrl), this, failed))
         return false;
-    }
     m_bVisited = true;
     ApplyLook();
     update();

@@ -8,7 +8,8 @@ namespace tarnwick {
 
 // A label that is a web link: underlined in link colours, a pointing hand
 // over it, and a click opens its address in the browser. A failed opening
-// beeps and keeps the colour; a successful one turns it to the visited colour.
+// beeps, keeps the colour and says why; a successful one turns it to the
+// visited colour.
 class CHyperLink : public QLabel
 {
     Q_OBJECT
@@ -25,11 +26,13 @@ public:
     // The colour the text is drawn in now.
     QColor TextColour() const;
 
-    // What a click does; true when the browser took the address.
+    // What a click does; false when the opening failed at once. A later
+    // failure of the launcher takes the visited colour back.
     bool Open();
 
 Q_SIGNALS:
-    void OpenFailed();
+    // What could not be opened and why (after the beep).
+    void OpenFailed(const QString& text);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

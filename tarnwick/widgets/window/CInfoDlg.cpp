@@ -5,6 +5,8 @@
 #include "tarnwick/widgets/window/CHyperLink.h"
 #include "ui_CInfoDlg.h"
 
+#include <QMessageBox>
+
 namespace tarnwick {
 
 CInfoDlg::CInfoDlg(QWidget* parent)
@@ -20,6 +22,9 @@ CInfoDlg::CInfoDlg(QWidget* parent)
     // The forum's address follows the maker's host, which a user may point elsewhere.
     m_ui->idc_1035->SetUrl(QString::fromStdString(resources::LoadString(resources::IDS_FORUM_URL)));
     connect(m_ui->idc_1, &QPushButton::clicked, this, &QDialog::accept);
+    // The main window's status list lies behind this modal dialog: the failure shows here.
+    connect(m_ui->idc_1035, &CHyperLink::OpenFailed, this,
+            [this](const QString& text) { QMessageBox::critical(this, QStringLiteral("Fehler"), text); });
 }
 
 CInfoDlg::~CInfoDlg() = default;

@@ -3,12 +3,16 @@
 #include "ui_CRedirectMainDlg.h"
 
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/StatusList.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/ProgramSession.h"
+#include "tarnwick/resources/ServiceHost.h"
 #include "tarnwick/resources/StringTable.h"
 #include "tarnwick/settings/RedirectAddressNormalisation.h"
 #include "tarnwick/widgets/common/Artwork.h"
 #include "tarnwick/widgets/common/HelpLauncher.h"
+#include "tarnwick/widgets/common/QuestionBox.h"
+#include "tarnwick/widgets/common/ReadOnlyLook.h"
 #include "tarnwick/widgets/common/UrlOpener.h"
 #include "tarnwick/widgets/common/WhatsThisTexts.h"
 #include "tarnwick/widgets/window/CInfoDlg.h"
@@ -25,6 +29,8 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QWhatsThis>
+
+#include <ctime>
 
 namespace tarnwick {
 
@@ -78,6 +84,7 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     m_ui->picture143->setPixmap(Pixmap(143, QSize(32, 32)));
     m_ui->picture146->setPixmap(Pixmap(146, QSize(32, 32)));
     ApplyWhatsThis(this, MainWindowWhatsThis());
+    ApplyReadOnlyLookBelow(this);
 
     m_tray = new CSystemTray(trayBackend, this);
     m_tray->SetMainWindow(this);
@@ -97,6 +104,8 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     connect(m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
     connect(m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
     connect(m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
+    // Values stored by --set or another instance show at once, not only in the next cycle's lines.
+    connect(m_session, &ProgramSession::storedSettingsTaken, this, [this] { FillControls(); });
     // The end of the user's session: no question comes back, the settings are kept.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
         Cycle().StopPeriodic();
@@ -198,6 +207,9 @@ void CRedirectMainDlg::OnCommand(int command)
     case CSystemTray::kCmdForum:
         OpenAddress(resources::LoadString(resources::IDS_FORUM_URL));
         break;
+    case CSystemTray::kCmdEnd:
+        End();
+        break;
     case CSystemTray::kCmdHideOrEnd:
         if (isVisible() && IsIconPresent()) {
             SaveSettings();
@@ -244,13 +256,11 @@ void CRedirectMainDlg::ToggleVisibility()
         activateWindow();
     } else {
         if (!Cycle().IsPeriodic() && !m_app.m_bPending) {
-            QMessageBox question(
-                QMessageBox::Question, QStringLiteral("Umleitung periodisch vornehmen"),
-                QStringLiteral("Soll Tarnwick die Umleitung periodisch überprüfen und ggfl. korrigieren, damit auch "
-                               "nach erneuter automatischer Anwahl zum Internetprovider zur richtigen "
-                               "Internetadresse umgeleitet wird?"),
-                QMessageBox::Yes | QMessageBox::No, this);
-            if (question.exec() == QMessageBox::Yes)
+            if (AskYesNo(this, QMessageBox::Question, QStringLiteral("Umleitung periodisch vornehmen"),
+                         QStringLiteral("Soll Tarnwick die Umleitung periodisch überprüfen und ggfl. korrigieren, "
+                                        "damit auch nach erneuter automatischer Anwahl zum Internetprovider zur "
+                                        "richtigen Internetadresse umgeleitet wird?"))
+                == QMessageBox::Yes)
                 Cycle().TogglePeriodic();
         }
         hide();
@@ -282,7 +292,11 @@ void CRedirectMainDlg::OpenSettingsSheet(const QString& title, int page)
     if (periodic)
         Cycle().StopPeriodic(); // also cancels a running step
     CRedirectSettings edited;
+    const std::string serviceHost = resources::ServiceHost();
     if (m_sheetOpener->Run(this, title, page, m_app.m_settings, edited)) {
+        // The sheet may have pointed the address service elsewhere; the next run asks there.
+        if (resources::ServiceHost() != serviceHost)
+            m_app.m_strClientIpUrl = resources::LoadString(resources::IDS_CLIENT_IP_URL);
         m_app.m_settings.CopyFrom(&edited);
         NormaliseRedirectAddress(m_app.m_settings);
         Cycle().SettingsChanged();
@@ -345,8 +359,14 @@ void CRedirectMainDlg::OnRemoveIcon()
 
 void CRedirectMainDlg::OpenAddress(const std::string& address)
 {
-    if (!OpenUrl(QUrl(QString::fromStdString(address))))
-        QApplication::beep();
+    OpenUrl(QUrl(QString::fromStdString(address)), this, [this](const QString& text) { ShowOpenFailure(text); });
+}
+
+void CRedirectMainDlg::ShowOpenFailure(const QString& text)
+{
+    // A beep alone goes unheard on most desktops.
+    QApplication::beep();
+    AddStatusLine(FormatStatusLine(std::time(nullptr), text.toStdString()));
 }
 
 void CRedirectMainDlg::ShowInfo()
@@ -357,7 +377,7 @@ void CRedirectMainDlg::ShowInfo()
 
 void CRedirectMainDlg::ShowHelp()
 {
-    HelpLauncher().ShowTopic(HelpLauncher::MainTopic());
+    HelpLauncher().ShowTopic(HelpLauncher::MainTopic(), this, [this](const QString& text) { ShowOpenFailure(text); });
 }
 
 void CRedirectMainDlg::SaveSettings()

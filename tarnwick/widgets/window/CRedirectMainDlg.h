@@ -104,6 +104,8 @@ private:
     void OnAutostartClicked(bool checked);
     void OnRemoveIcon();
     void OpenAddress(const std::string& address);
+    // A browser or help page that could not be opened: beep and status line.
+    void ShowOpenFailure(const QString& text);
     void ShowInfo();
     void ShowHelp();
     void SaveSettings();

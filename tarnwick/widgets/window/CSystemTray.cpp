@@ -52,7 +52,7 @@ void CSystemTray::BuildMenu()
     add(kCmdForum, QString::fromUtf8("zum Tarnwick-Forum"));
     m_menu->addSeparator();
     add(kCmdRemoveIcon, QString::fromUtf8("Systemsymbol ent&fernen"));
-    add(kCmdHideOrEnd, QString::fromUtf8("B&eenden"));
+    add(kCmdEnd, QString::fromUtf8("B&eenden"));
 
     // The default item stands out in bold, as a double click runs it.
     QAction* defaultAction = m_menu->actions().value(m_nDefaultItem);

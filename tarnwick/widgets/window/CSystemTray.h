@@ -29,7 +29,8 @@ public:
     static constexpr int kCmdShow = 40001;
     static constexpr int kCmdRemoveIcon = 40002;
     static constexpr int kCmdForum = 40003;
-    static constexpr int kCmdHideOrEnd = 57665;
+    static constexpr int kCmdHideOrEnd = 57665; // the window's hide button, Escape and close box
+    static constexpr int kCmdEnd = 40004; // "B&eenden": ends whether the window is shown or not
     static constexpr int kFirstFrame = 141;
     static constexpr int kLastFrame = 142;
     static constexpr int kBlinkPeriodMs = 500;

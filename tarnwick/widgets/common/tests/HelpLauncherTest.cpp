@@ -42,11 +42,18 @@ TEST_F(HelpFixture, OpensTheTopicPageAsAFileAddress)
     EXPECT_EQ(opened.first().toLocalFile(), help.HelpDirectory() + QStringLiteral("/tarnwick.htm"));
 }
 
-TEST_F(HelpFixture, MissingFolderPageOrAPathForATopicDoNothing)
+TEST_F(HelpFixture, MissingFolderPageOrAPathForATopicOpenNothingAndSaySo)
 {
     const QString folder = MakeHelpFolder();
     const HelpLauncher missingFolder(root.filePath(QStringLiteral("nowhere")));
-    EXPECT_FALSE(missingFolder.ShowTopic(HelpLauncher::MainTopic()));
+    QObject context;
+    QStringList failures;
+    EXPECT_FALSE(
+        missingFolder.ShowTopic(HelpLauncher::MainTopic(), &context, [&](const QString& text) { failures << text; }));
+    EXPECT_EQ(failures,
+              QStringList(QStringLiteral("\"%1/nowhere/tarnwick.htm\" konnte nicht geöffnet werden: die "
+                                         "Hilfeseite ist nicht vorhanden.")
+                              .arg(root.path())));
     const HelpLauncher help(folder);
     for (const QString& topic : {QStringLiteral("OptionsUpload.htm"), QStringLiteral("../help/tarnwick.htm"),
                                  QStringLiteral(".."), QString()}) {

@@ -14,5 +14,7 @@ TEST(QtTranslation, MessageBoxButtonsSpeakGermanWhateverTheLocale)
                     QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
     EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("&Nein"));
+    EXPECT_EQ(QLocale().language(), QLocale::German);
+    EXPECT_EQ(QLocale().formattedDataSize(1536), QStringLiteral("1,50 KiB"));
     EXPECT_FALSE(tarnwick::LoadQtGermanTranslation(nullptr));
 }

@@ -3,6 +3,8 @@
 
 #include "platform/profile/Profile.h"
 #include "tarnwick/program/ComponentRegistration.h"
+#include "tarnwick/resources/ServiceHost.h"
+#include "tarnwick/resources/StringTable.h"
 #include "tarnwick/transfer/CInternetTransfer.h"
 #include "tarnwick/widgets/sheet/CPropPageBackupValues.h"
 #include "tarnwick/widgets/sheet/CPropPageRedirectTo.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -30,7 +33,7 @@
 #include <fstream>
 #include <thread>
 
-    using namespace tarnwick;
+using namespace tarnwick;
 
 namespace {
 
@@ -50,6 +53,11 @@ protected:
         m_boxPoll.setInterval(20);
         QObject::connect(&m_boxPoll, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (m_escapeFirst && m_escaped != box) {
+                    m_escaped = box; // answered at the next tick if Escape left it open
+                    QTest::keyClick(box, Qt::Key_Escape);
+                    return;
+                }
                 m_boxes << box->text();
                 box->button(m_answer)->click();
             }
@@ -87,6 +95,8 @@ protected:
     QTimer m_boxPoll;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     QStringList m_boxes;
+    bool m_escapeFirst = false; // each box gets Escape before its answer
+    QPointer<QMessageBox> m_escaped;
 };
 
 CRedirectSettings WithLocalServer(uint16_t port)
@@ -284,6 +294,7 @@ TEST_F(SettingsSheetTest, UnreachableServerAtOkAsksAndYesKeepsTheSheetOpen)
     Field(2, 1031)->setText(QStringLiteral("web"));
     EXPECT_EQ(m_sheet->Settings().GetLocalWebObject(), "/web");
     m_answer = QMessageBox::Yes;
+    m_escapeFirst = true; // Escape is no answer: only Yes or No closes the question
     EXPECT_FALSE(PressOk());
     EXPECT_EQ(Control<QPlainTextEdit>(2, 1037)->toPlainText(),
               QStringLiteral("Die Verbindung zum Server muss bestehen, um den Test durchzuführen."));
@@ -471,4 +482,75 @@ TEST_F(SettingsSheetTest, TlsBesideTheProtocolMovesOnlyHttpsUsualPort)
     EXPECT_EQ(m_sheet->Settings().GetUploadTls(), 1);
     EXPECT_TRUE(OkEnabled());
     EXPECT_TRUE(PressOk());
+}
+
+// The address service's host: typed on the general page, stored with OK only, never in the backup file.
+TEST_F(SettingsSheetTest, ServiceHostFieldStoresWithOkOnly)
+{
+    const auto stored = [] { return resources::ServiceHost(); };
+    const std::string builtIn(resources::BuiltInServiceHost());
+    Open(CPropSheetRedirectProperties::kGeneral);
+    QLineEdit* host = Field(0, 1075);
+    ASSERT_NE(host, nullptr);
+    EXPECT_FALSE(host->whatsThis().isEmpty());
+    EXPECT_EQ(host->text(), QString());
+    EXPECT_EQ(host->placeholderText(), QString::fromStdString(builtIn));
+
+    QTest::keyClicks(host, QStringLiteral("dienst.example:8080"));
+    EXPECT_TRUE(OkEnabled());
+    m_sheet->reject();
+    EXPECT_EQ(stored(), builtIn) << "Cancel discards it";
+
+    // A host that --set would refuse keeps the sheet open on its page.
+    Open(CPropSheetRedirectProperties::kGeneral);
+    QTest::keyClicks(Field(0, 1075), QStringLiteral("kein host/"));
+    m_sheet->SetActivePage(CPropSheetRedirectProperties::kUpload);
+    EXPECT_FALSE(PressOk());
+    EXPECT_EQ(m_sheet->GetActiveIndex(), 0);
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(QStringLiteral("Ungültiger VELT-Server: \"kein host/\".")))
+        << m_boxes[0].toStdString();
+    Field(0, 1075)->clear();
+    QTest::keyClicks(Field(0, 1075), QStringLiteral(" dienst.example:8080 "));
+    EXPECT_TRUE(PressOk());
+    EXPECT_EQ(stored(), "dienst.example:8080");
+    EXPECT_EQ(resources::LoadString(resources::IDS_CLIENT_IP_URL),
+              "http://dienst.example:8080/Tarnwick/GetClientIP.asp?TextOnly=1");
+    const std::string backup = m_programDir.file("values.bak");
+    ASSERT_TRUE(m_sheet->Settings().SaveToBackupFile(backup));
+    EXPECT_EQ(velt::testing::ReadTextFile(backup).find("dienst.example"), std::string::npos);
+
+    // Shown again; emptied, the built-in host applies.
+    Open(CPropSheetRedirectProperties::kGeneral);
+    EXPECT_EQ(Field(0, 1075)->text(), QStringLiteral("dienst.example:8080"));
+    QTest::keyClick(Field(0, 1075), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(Field(0, 1075), Qt::Key_Delete);
+    EXPECT_TRUE(PressOk());
+    EXPECT_EQ(stored(), builtIn);
+}
+
+// The connection test asks the host typed in the field, before OK.
+TEST_F(SettingsSheetTest, ConnectionTestAsksTheTypedHost)
+{
+    velt::testing::NginxServer nginx;
+    Open(CPropSheetRedirectProperties::kGeneral);
+    const QString hostAndPort = QUrl(QString::fromStdString(nginx.url("/"))).authority();
+    QTest::keyClicks(Field(0, 1075), hostAndPort);
+    Control<QPushButton>(0, 1071)->click();
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(QStringLiteral("Der Server ist erreichbar."))) << m_boxes[0].toStdString();
+}
+
+// Return presses the focused push button; OK only while no push button has the focus.
+TEST_F(SettingsSheetTest, ReturnPressesTheFocusedButton)
+{
+    Open(CPropSheetRedirectProperties::kGeneral);
+    Control<QCheckBox>(0, 1069)->click(); // OK available
+    // The key goes where the focus would send it.
+    QTest::keyClick(Control(0, 1071), Qt::Key_Return);
+    ASSERT_EQ(m_boxes.size(), 1) << "the connection test ran";
+    EXPECT_TRUE(m_sheet->isVisible()) << "OK was not pressed";
+    QTest::keyClick(Field(0, 1017), Qt::Key_Return);
+    EXPECT_FALSE(m_sheet->isVisible());
+    EXPECT_EQ(m_sheet->result(), QDialog::Accepted);
 }

@@ -62,7 +62,10 @@ TEST(CHyperLink, FailureKeepsTheColourAndSuccessTurnsItVisitedForGood)
     QSignalSpy failed(&link, &CHyperLink::OpenFailed);
 
     EXPECT_FALSE(link.Open());
-    EXPECT_EQ(failed.size(), 1);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed[0][0].toString(),
+              QStringLiteral("\"http://127.0.0.1/forum\" konnte nicht geöffnet werden: der "
+                             "Browser hat die Adresse nicht angenommen."));
     EXPECT_FALSE(link.IsVisited());
     EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(0, 0, 255));
 

@@ -49,7 +49,7 @@ TEST_F(TrayFixture, AddsIconWithTooltipAndTheMenuInOrder)
                     {"zum Tarnwick-Forum", 40003},
                     {"", 0},
                     {"Systemsymbol ent&fernen", 40002},
-                    {"B&eenden", 57665}};
+                    {"B&eenden", 40004}};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(actions[i]->isSeparator(), expected[i].command == 0);

@@ -5,6 +5,7 @@
 #include "tarnwick/program/AutostartEntry.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/ComponentRegistration.h"
+#include "tarnwick/resources/RegistryPaths.h"
 #include "tarnwick/settings/ProductKey.h"
 #include "tarnwick/widgets/common/Artwork.h"
 #include "tarnwick/widgets/window/CSystemTray.h"
@@ -12,7 +13,9 @@
 #include "testing/FreeTcpPort.h"
 #include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
+#include "testing/ScopedEnv.h"
 #include "testing/TcpPeer.h"
+#include "testing/TempDir.h"
 #include "testing/TempHome.h"
 
 #include <QAbstractButton>
@@ -21,6 +24,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -107,11 +111,17 @@ protected:
     QString Field(int id) { return Control<QLineEdit>(id)->text(); }
 
     // Answers every message box with the button and closes other modal dialogs; notes the texts seen.
-    void AnswerBoxes(QMessageBox::StandardButton answer)
+    // escapeFirst: each box gets Escape first, and only one that stays open is answered.
+    void AnswerBoxes(QMessageBox::StandardButton answer, bool escapeFirst = false)
     {
         auto* poll = new QTimer(&Window());
-        QObject::connect(poll, &QTimer::timeout, poll, [this, answer] {
+        QObject::connect(poll, &QTimer::timeout, poll, [this, answer, escapeFirst] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (escapeFirst && m_escaped != box) {
+                    m_escaped = box;
+                    QTest::keyClick(box, Qt::Key_Escape);
+                    return;
+                }
                 m_questions.push_back(box->text());
                 box->button(answer)->click();
             } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -136,6 +146,7 @@ protected:
     std::unique_ptr<CRedirectMainDlg> m_window;
     std::unique_ptr<QSignalSpy> m_ended;
     QStringList m_questions;
+    QPointer<QMessageBox> m_escaped;
 };
 
 } // namespace
@@ -151,9 +162,16 @@ TEST_F(MainWindowTest, FormShowsTheSettingsInControlsNamedByTheirIds)
     EXPECT_EQ(Field(1054), QStringLiteral("/"));
     for (int id : {1003, 1002, 1043, 1057, 1052, 1053, 1054, 1022, 1017})
         EXPECT_TRUE(Control<QLineEdit>(id)->isReadOnly()) << id;
-    for (int id : {1000, 1001})
-        EXPECT_FALSE(Control(id)->isEnabled()) << id;
-    EXPECT_TRUE(Control<QPlainTextEdit>(1021)->isReadOnly());
+    // Read-only fields look it, and their text can still be selected.
+    for (int id : {1000, 1001, 1022}) {
+        auto* field = Control<QLineEdit>(id);
+        EXPECT_TRUE(field->isEnabled()) << id;
+        EXPECT_EQ(field->palette().color(QPalette::Base), field->palette().color(QPalette::Window)) << id;
+    }
+    auto* status = Control<QPlainTextEdit>(1021);
+    EXPECT_TRUE(status->isReadOnly());
+    EXPECT_EQ(status->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(status->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_TRUE(Control<QPushButton>(1008)->isDefault());
     for (int id : {1000, 1001, 1003, 1039, 1002, 1050, 1043, 1044, 1026, 1057,  1052,  1053,
                    1054, 1017, 1019, 1020, 1021, 1022, 1032, 1008, 1014, 57670, 57665, 57664})
@@ -228,7 +246,7 @@ TEST_F(MainWindowTest, PendingStartHidesWithoutTheQuestion)
 TEST_F(MainWindowTest, HidingAsksUntilPeriodicRedirectingRuns)
 {
     Window().Start();
-    AnswerBoxes(QMessageBox::No);
+    AnswerBoxes(QMessageBox::No, true); // Escape leaves the question open
     QTest::mouseClick(Control<QPushButton>(57665), Qt::LeftButton);
     ASSERT_EQ(m_questions.size(), 1);
     EXPECT_TRUE(m_questions[0].startsWith(QStringLiteral("Soll Tarnwick die Umleitung periodisch überprüfen")));
@@ -278,7 +296,7 @@ TEST_F(MainWindowTest, EndingWhileAStepIsBusyShowsTheWindowAndSavesNothing)
     const std::string before = HiveBytes();
     m_app.m_settings.SetLocalServerName("10.1.2.3");
 
-    Window().Tray().MenuAction(CSystemTray::kCmdHideOrEnd)->trigger();
+    Window().Tray().MenuAction(CSystemTray::kCmdEnd)->trigger();
     EXPECT_TRUE(Window().isVisible());
     EXPECT_TRUE(m_ended->isEmpty());
     EXPECT_EQ(HiveBytes(), before);
@@ -332,4 +350,85 @@ TEST_F(MainWindowTest, IconRemovedBeforeTheNotificationAreaAppearsStaysAway)
     QTest::mouseClick(Control<QCheckBox>(1020), Qt::LeftButton);
     EXPECT_TRUE(m_area->IsShown());
     EXPECT_EQ(Label(57665), QStringLiteral("V&erstecken"));
+}
+
+TEST_F(MainWindowTest, TrayEndEndsAndSavesWhileTheWindowIsShown)
+{
+    Window().Start();
+    ASSERT_TRUE(Window().isVisible());
+    AnswerBoxes(QMessageBox::No);
+    m_app.m_settings.SetLocalServerName("10.1.2.3"); // an unsaved change
+    QAction* end = Window().Tray().MenuAction(CSystemTray::kCmdEnd);
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(end->text(), QStringLiteral("B&eenden"));
+    end->trigger();
+    ASSERT_EQ(m_ended->size(), 1);
+    EXPECT_TRUE(m_questions.isEmpty()) << "no hide question";
+    EXPECT_NE(HiveBytes().find("10.1.2.3"), std::string::npos) << "ending saves";
+}
+
+// Return presses the push button that has the focus; the default button only while none has it.
+TEST_F(MainWindowTest, ReturnPressesTheFocusedButton)
+{
+    Window().Start();
+    QApplication::setActiveWindow(&Window());
+    Control(1014)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(Label(1014), QStringLiteral("A&bbrechen")) << "the whole cycle, not only the addresses";
+    ASSERT_TRUE(WaitIdle());
+
+    Control(1003)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(Label(1008), QStringLiteral("A&bbrechen"));
+    EXPECT_EQ(Label(1014), QStringLiteral("Umleitbefehl hoch&laden")) << "the default button: addresses only";
+    ASSERT_TRUE(WaitIdle());
+}
+
+// tarnwick --set while the window runs: the next run takes the stored value, and the window shows it.
+TEST_F(MainWindowTest, ControlsShowValuesStoredMeanwhileFromTheNextRun)
+{
+    Window().Start();
+    const std::string other = m_nginx->url("/site/other.htm");
+    CRedirectSettings stored;
+    ASSERT_TRUE(stored.LoadFromRegistry(resources::kProductKeyPath));
+    stored.SetRedirectUrl(other);
+    stored.SetUploadDir("/neu");
+    ASSERT_TRUE(stored.SaveToRegistry(resources::kProductKeyPath));
+    EXPECT_NE(Field(1003), QString::fromStdString(other));
+
+    QTest::mouseClick(Control<QPushButton>(1008), Qt::LeftButton);
+    EXPECT_EQ(Field(1003), QString::fromStdString(other));
+    EXPECT_EQ(Field(1002), QStringLiteral("other.htm"));
+    EXPECT_EQ(Field(1054), QStringLiteral("/neu"));
+    ASSERT_TRUE(WaitIdle());
+}
+
+// A browser that cannot start is said in the status list, not only with a beep nobody hears.
+TEST_F(MainWindowTest, LauncherMissingOrFailingShowsWhyInTheStatusList)
+{
+    velt::testing::TempDir bin;
+    velt::testing::WriteTextFile((bin.path() / "xdg-open").string(), "#!/bin/sh\nexit 3\n");
+    std::filesystem::permissions(bin.path() / "xdg-open", std::filesystem::perms::owner_all);
+    velt::testing::TempDir empty;
+    const struct
+    {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {empty.path().string(), "das Programm xdg-open wurde nicht gefunden oder kann nicht ausgeführt werden."},
+        {bin.path().string(), "kein Browser gefunden (xdg-open endete mit Fehlercode 3)."},
+    };
+    Window().Start();
+    const QString expected = QStringLiteral("\"%1\" konnte nicht geöffnet werden: ")
+                                 .arg(QString::fromStdString(m_app.m_settings.GetRedirectUrl()));
+    auto* status = Control<QPlainTextEdit>(1021);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        velt::testing::ScopedEnv path("PATH", c.path);
+        status->clear();
+        QTest::mouseClick(Control<QPushButton>(1039), Qt::LeftButton);
+        ASSERT_TRUE(PumpUntil([&] { return !status->toPlainText().isEmpty(); }, 10000));
+        EXPECT_TRUE(status->toPlainText().endsWith(expected + QString::fromUtf8(c.reason)))
+            << status->toPlainText().toStdString();
+    }
 }
