@@ -48,8 +48,9 @@ protected:
     {
         std::string error;
         ASSERT_TRUE(EnsureComponentRegistered(kProgramDir, &error)) << error;
-        m_environment = {"http://127.0.0.1:" + std::to_string(velt::testing::FreeTcpPort()) + "/ip",
-                         m_programDir.path().string() + "/", "VELT Tarnwick", "1.4.44"};
+        m_environment
+            = {"http://127.0.0.1:" + std::to_string(velt::testing::FreeTcpPort()) + "/ip",
+               m_programDir.path().string() + "/", "VELT Tarnwick", "1.4.44", std::make_shared<CycleServices>()};
         m_boxPoll.setInterval(20);
         QObject::connect(&m_boxPoll, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -90,7 +91,7 @@ protected:
 
     velt::testing::TempHome m_home;
     velt::testing::TempDir m_programDir;
-    SheetEnvironment m_environment {{}, {}, {}, {}, std::make_shared<CycleServices>()};
+    SheetEnvironment m_environment;
     std::unique_ptr<CPropSheetRedirectProperties> m_sheet;
     QTimer m_boxPoll;
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
