@@ -9,12 +9,13 @@ packages=(
     libcurl4-openssl-dev libarchive-dev libssl-dev
     libgtest-dev libgmock-dev googletest
     qt6-translations-l10n qt6-svg-dev
-    libnm-dev
+    libnm-dev libldns-dev
     nginx-light python3 python3-pyftpdlib python3-openssl curl
     xvfb xauth trayer xdotool x11-apps imagemagick
     dbus dbus-daemon python3-dbusmock python3-gi
     lintian desktop-file-utils appstream dpkg-dev file man-db
     strace
+    bind9
     iproute2 util-linux
 )
 

@@ -47,7 +47,7 @@ expect_eq Package "$(dpkg-deb -f "$deb" Package)" tarnwick
 expect_eq Version "$(dpkg-deb -f "$deb" Version)" "$version"
 expect_eq Section "$(dpkg-deb -f "$deb" Section)" net
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6core6 libqt6widgets6 libcurl4 libarchive13 libnm0 qt6-translations-l10n libqt6svg6 ca-certificates; do
+for dep in libc6 libqt6core6 libqt6widgets6 libcurl4 libarchive13 libnm0 libldns3 qt6-translations-l10n libqt6svg6 ca-certificates; do
     grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 # Removing the package must leave the users' settings alone: no scripts.
