@@ -121,6 +121,27 @@ std::optional<DnsEndpoint> ParseDnsEndpoint(std::string_view text, uint16_t defa
     return DnsEndpoint {std::string(host), port};
 }
 
+std::optional<DynDnsServer> ParseDynDnsServer(std::string_view text)
+{
+    DynDnsServer server;
+    if (text.starts_with("https://")) {
+        text.remove_prefix(8);
+    } else if (text.starts_with("http://")) {
+        text.remove_prefix(7);
+        server.tls = false;
+    }
+    const std::optional<DnsEndpoint> endpoint = ParseDnsEndpoint(text, server.tls ? 443 : 80);
+    if (!endpoint)
+        return std::nullopt;
+    server.endpoint = *endpoint;
+    // Credentials go in clear text only where they never leave the computer.
+    const std::string& host = server.endpoint.host;
+    const bool loopback = host == "localhost" || host == "::1" || (IsIpv4(host) && host.starts_with("127."));
+    if (!server.tls && !loopback)
+        return std::nullopt;
+    return server;
+}
+
 std::optional<TsigKey> ParseTsigKey(std::string_view text)
 {
     const size_t first = text.find(':');
@@ -175,9 +196,11 @@ std::optional<std::string> CheckDnsValue(std::string_view settingName, std::stri
         return prefix + "ist kein vollständiger DNS-Name (etwa heim.example.org).";
     }
     if (platform::EqualsNoCase(settingName, "DnsServer") || platform::EqualsNoCase(settingName, "DnsCheckServer")) {
-        if (value.empty() || ParseDnsEndpoint(value, 53))
+        const bool server = platform::EqualsNoCase(settingName, "DnsServer");
+        if (value.empty() || ParseDnsEndpoint(value, 53) || (server && ParseDynDnsServer(value)))
             return std::nullopt;
-        return prefix + "ist kein Host oder Host:Port (Port 1 bis 65535).";
+        return prefix + "ist kein Host oder Host:Port (Port 1 bis 65535"
+            + (server ? "; http:// nur zu dieser Maschine selbst)." : ").");
     }
     if (platform::EqualsNoCase(settingName, "DnsKey")) {
         if (value.empty() || ParseTsigKey(value))

@@ -37,6 +37,17 @@ TARNWICK_EXPORT bool IsValidDnsName(std::string_view name);
 // anything else or a port outside 1..65535.
 TARNWICK_EXPORT std::optional<DnsEndpoint> ParseDnsEndpoint(std::string_view text, uint16_t defaultPort);
 
+// An update service's address: https unless "http://" names a loopback host.
+struct TARNWICK_EXPORT DynDnsServer
+{
+    DnsEndpoint endpoint;
+    bool tls = true;
+};
+
+// "host[:port]", "https://host[:port]" (port 443 unless named) or
+// "http://host[:port]" with a loopback host (port 80 unless named).
+TARNWICK_EXPORT std::optional<DynDnsServer> ParseDynDnsServer(std::string_view text);
+
 // "hmac-sha256:keyname:base64secret" (also hmac-sha512); nullopt otherwise.
 TARNWICK_EXPORT std::optional<TsigKey> ParseTsigKey(std::string_view text);
 

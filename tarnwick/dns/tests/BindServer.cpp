@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <stdexcept>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/inotify.h>
 #include <unistd.h>
 
