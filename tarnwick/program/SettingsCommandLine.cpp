@@ -55,6 +55,14 @@ constexpr std::pair<std::string_view, std::string_view> kSettingMeanings[] = {
     {"WarnPrivateAddress", "1 = melden, wenn die gefundene Adresse privat oder lokal ist (Standard 1)"},
     {"RetryAfterFailure", "1 = fehlgeschlagenen periodischen Durchlauf bald wiederholen (Standard 1)"},
     {"RedirectOnAddressChange", "1 = Durchlauf, wenn sich die Adressen des Rechners ändern (Standard 1)"},
+    {"DnsUpdate", "DNS-Name aktuell halten: 0 = nicht, 1 = dyndns2-Dienst, 2 = DNS-Server (RFC 2136) (Standard 0)"},
+    {"DnsName", "der vollständige DNS-Name, etwa heim.example.org"},
+    {"DnsServer", "Host[:Port] des dyndns2-Dienstes (https; http:// nur lokal) oder des primären DNS-Servers"},
+    {"DnsUser", "Benutzername beim dyndns2-Dienst"},
+    {"DnsPassword", "Kennwort beim dyndns2-Dienst (verschleiert gespeichert)"},
+    {"DnsKey", "TSIG-Schlüssel hmac-sha256:Name:Base64-Geheimnis oder hmac-sha512:... (verschleiert gespeichert)"},
+    {"DnsCheckServer", "Host[:Port] des DNS-Servers, der geprüft wird; leer: die zuständigen Server der Zone"},
+    {"RedirectPage", "1 = Umleitungsseite prüfen und hochladen, 0 = nur den DNS-Namen (Standard 1)"},
     {"ServiceHost", "Host oder Host:Port von Adressdienst, Forum und Updates; leer: eingebaut"},
 };
 

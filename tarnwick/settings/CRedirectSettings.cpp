@@ -230,6 +230,46 @@ void CRedirectSettings::SetRedirectOnAddressChange(int value)
     SetNumber(m_RedirectOnAddressChange, value);
 }
 
+void CRedirectSettings::SetDnsUpdate(int value)
+{
+    SetNumber(m_DnsUpdate, value);
+}
+
+void CRedirectSettings::SetDnsName(std::string_view value)
+{
+    SetExact(m_DnsName, value);
+}
+
+void CRedirectSettings::SetDnsServer(std::string_view value)
+{
+    SetExact(m_DnsServer, value);
+}
+
+void CRedirectSettings::SetDnsUser(std::string_view value)
+{
+    SetExact(m_DnsUser, value);
+}
+
+void CRedirectSettings::SetDnsPassword(std::string_view value)
+{
+    SetExact(m_DnsPassword, value);
+}
+
+void CRedirectSettings::SetDnsKey(std::string_view value)
+{
+    SetExact(m_DnsKey, value);
+}
+
+void CRedirectSettings::SetDnsCheckServer(std::string_view value)
+{
+    SetExact(m_DnsCheckServer, value);
+}
+
+void CRedirectSettings::SetRedirectPage(int value)
+{
+    SetNumber(m_RedirectPage, value);
+}
+
 void CRedirectSettings::SetClientIpByServer(int value)
 {
     SetNumber(m_ClientIpByServer, value);

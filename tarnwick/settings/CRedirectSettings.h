@@ -67,6 +67,18 @@ public:
     int GetRetryAfterFailure() const { return m_RetryAfterFailure; }
     // A change of the machine's addresses or default route runs a cycle.
     int GetRedirectOnAddressChange() const { return m_RedirectOnAddressChange; }
+    // DNS names: 0 off, 1 update service (dyndns2), 2 DNS UPDATE with TSIG.
+    int GetDnsUpdate() const { return m_DnsUpdate; }
+    const std::string& GetDnsName() const { return m_DnsName; }
+    const std::string& GetDnsServer() const { return m_DnsServer; }
+    const std::string& GetDnsUser() const { return m_DnsUser; }
+    const std::string& GetDnsPassword() const { return m_DnsPassword; }
+    // "hmac-sha256:keyname:base64secret" (or hmac-sha512).
+    const std::string& GetDnsKey() const { return m_DnsKey; }
+    // The server asked for the name's record; "" for the zone's own servers.
+    const std::string& GetDnsCheckServer() const { return m_DnsCheckServer; }
+    // 0: the page steps are left out and only the name is kept current.
+    int GetRedirectPage() const { return m_RedirectPage; }
 
     // Each setter stores a value that differs from the current one and then
     // sets Modified; an equal value changes nothing. Case-insensitive setters
@@ -105,6 +117,14 @@ public:
     void SetWarnPrivateAddress(int value);
     void SetRetryAfterFailure(int value);
     void SetRedirectOnAddressChange(int value);
+    void SetDnsUpdate(int value);
+    void SetDnsName(std::string_view value);
+    void SetDnsServer(std::string_view value);
+    void SetDnsUser(std::string_view value);
+    void SetDnsPassword(std::string_view value);
+    void SetDnsKey(std::string_view value);
+    void SetDnsCheckServer(std::string_view value);
+    void SetRedirectPage(int value);
 
     // The redirect address from LocalServiceType, LocalServerName, LocalPort
     // and LocalWebObject; also stored in LocalUrl (without marking a change).
@@ -192,6 +212,14 @@ private:
     int m_WarnPrivateAddress;
     int m_RetryAfterFailure;
     int m_RedirectOnAddressChange;
+    int m_DnsUpdate;
+    std::string m_DnsName;
+    std::string m_DnsServer;
+    std::string m_DnsUser;
+    std::string m_DnsPassword;
+    std::string m_DnsKey;
+    std::string m_DnsCheckServer;
+    int m_RedirectPage;
 };
 
 } // namespace tarnwick

@@ -25,6 +25,8 @@ namespace tarnwick {
 inline constexpr std::string_view kScrambleDefaultText = "t2s4r6q8p1n3m5l7k9h0";
 inline constexpr std::string_view kScrambleFallbackName = "W2v4x6z8q1j3u5y7";
 inline constexpr std::string_view kDialUpPasswordSalt = "7kq";
+inline constexpr std::string_view kDnsPasswordSalt = "9dn";
+inline constexpr std::string_view kDnsKeySalt = "4tk";
 
 // Builds the key from salt (the default text when empty) and computerName
 // (the fallback word when empty or too long for the 128-byte name buffer).

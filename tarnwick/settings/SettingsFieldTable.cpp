@@ -1,5 +1,6 @@
 #include "tarnwick/settings/SettingsFieldTable.h"
 
+#include "tarnwick/dns/DnsValueRules.h"
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/PasswordScrambler.h"
 
@@ -94,7 +95,7 @@ struct SettingsFieldTableBuilder
         return result;
     }
 
-    static std::array<SettingsField, 29> Build()
+    static std::array<SettingsField, 37> Build()
     {
         // In the registry save's order; each row gives the default and the four positions.
         return {
@@ -152,6 +153,18 @@ struct SettingsFieldTableBuilder
                                                                        {27, 28, 23, 24}, K::Flag, 0, 1),
             Number<&S::GetRedirectOnAddressChange, &S::SetRedirectOnAddressChange>(
                 "RedirectOnAddressChange", &S::m_RedirectOnAddressChange, 1, {28, 29, 24, 25}, K::Flag, 0, 1),
+            Number<&S::GetDnsUpdate, &S::SetDnsUpdate>("DnsUpdate", &S::m_DnsUpdate, 0, {29, 30, 25, 26}, K::Number, 0,
+                                                       2),
+            Text<&S::GetDnsName, &S::SetDnsName>("DnsName", &S::m_DnsName, "", {30, 31, 26, 27}),
+            Text<&S::GetDnsServer, &S::SetDnsServer>("DnsServer", &S::m_DnsServer, "", {31, 32, 27, 28}),
+            Text<&S::GetDnsUser, &S::SetDnsUser>("DnsUser", &S::m_DnsUser, "", {32, 33, 28, 29}),
+            Text<&S::GetDnsPassword, &S::SetDnsPassword>("DnsPassword", &S::m_DnsPassword, "", {33, 34, 0, 0},
+                                                         K::Password, kDnsPasswordSalt),
+            Text<&S::GetDnsKey, &S::SetDnsKey>("DnsKey", &S::m_DnsKey, "", {34, 35, 0, 0}, K::Password, kDnsKeySalt),
+            Text<&S::GetDnsCheckServer, &S::SetDnsCheckServer>("DnsCheckServer", &S::m_DnsCheckServer, "",
+                                                               {35, 36, 29, 30}),
+            Number<&S::GetRedirectPage, &S::SetRedirectPage>("RedirectPage", &S::m_RedirectPage, 1, {36, 37, 30, 31},
+                                                             K::Flag, 0, 1),
         };
     }
 };
@@ -160,9 +173,9 @@ namespace {
 
 // Built on first use, so that a record constructed during static
 // initialisation finds the table complete.
-const std::array<SettingsField, 29>& Fields()
+const std::array<SettingsField, 37>& Fields()
 {
-    static const std::array<SettingsField, 29> fields = SettingsFieldTableBuilder::Build();
+    static const std::array<SettingsField, 37> fields = SettingsFieldTableBuilder::Build();
     return fields;
 }
 
@@ -296,7 +309,8 @@ std::optional<std::string> CheckSettingsValue(const SettingsField& field, std::s
             return prefix + "Steuerzeichen (etwa Zeilenumbrüche) sind nicht erlaubt.";
         if (text.size() > limit)
             return prefix + "Der Text ist länger als " + std::to_string(limit) + " Bytes.";
-        return std::nullopt;
+        // Names, servers and keys of DNS names have a form of their own.
+        return CheckDnsValue(field.name, text);
     }
     case K::Flag:
     case K::ServiceType:

@@ -115,6 +115,14 @@ TEST_F(SettingsCommandLineTest, SetAppliesInOrderAndGetReadsBack)
     EXPECT_EQ(page.err, "");
 
     EXPECT_EQ(Get("ServiceHost"), std::string(resources::BuiltInServiceHost()));
+    // DNS values take their own forms; the key is stored scrambled.
+    ASSERT_EQ(Tarnwick({"--set", "DnsUpdate=2", "--set", "DnsName=heim.example.org", "--set",
+                        "DnsServer=[2001:db8::53]:5353", "--set", "DnsKey=hmac-sha512:k:c2VjcmV0"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(Get("DnsName"), "heim.example.org");
+    EXPECT_EQ(Get("DnsKey"), "hmac-sha512:k:c2VjcmV0");
+    EXPECT_EQ(HiveBytes().find("c2VjcmV0"), std::string::npos);
     ASSERT_EQ(Tarnwick({"--set", "ServiceHost=127.0.0.1:8080"}).exitCode, 0);
     EXPECT_EQ(Get("servicehost"), "127.0.0.1:8080");
     ASSERT_EQ(Tarnwick({"--set", "ServiceHost="}).exitCode, 0);
@@ -163,6 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase {"PasswordTooLong", {"--set", "Password=" + std::string(128, 'p')}},
                       RefusalCase {"LineBreak", {"--set", "RedirectUrl=http://a/\nb"}},
                       RefusalCase {"NotUtf8", {"--set", "UserName=M\xFCller"}},
+                      RefusalCase {"DnsNameNotQualified", {"--set", "UserName=neu", "--set", "DnsName=heim"}},
+                      RefusalCase {"DnsKeyUnparsed", {"--set", "DnsKey=hmac-md5:k:c2VjcmV0"}},
+                      RefusalCase {"DnsServerPortZero", {"--set", "DnsServer=ns.example.org:0"}},
+                      RefusalCase {"DnsServerPlainHttpAway", {"--set", "DnsServer=http://dyn.example.org"}},
+                      RefusalCase {"DnsUpdateThree", {"--set", "DnsUpdate=3"}},
                       RefusalCase {"MixedOptions", {"--set", "UserName=neu", "--get", "UserName"}}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 

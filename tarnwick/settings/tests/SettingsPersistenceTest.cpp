@@ -42,6 +42,8 @@ CRedirectSettings Filled()
     s.SetClientIpByServer(1);
     s.SetPassword("gr\xC3\xBC\xC3\x9F Gott!");
     s.SetAutoDialPW("W\xC3\xA4hl");
+    s.SetDnsPassword("DnsGeheim");
+    s.SetDnsKey("hmac-sha256:k:c2VjcmV0");
     s.SetExtMessages(1);
     s.SetBackupFile("anders.bak");
     return s;
@@ -190,10 +192,16 @@ TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareNam
                                                "CaFile",
                                                "WarnPrivateAddress",
                                                "RetryAfterFailure",
-                                               "RedirectOnAddressChange"};
+                                               "RedirectOnAddressChange",
+                                               "DnsUpdate",
+                                               "DnsName",
+                                               "DnsServer",
+                                               "DnsUser",
+                                               "DnsCheckServer",
+                                               "RedirectPage"};
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "no bare line feeds";
-    for (const char* absent : {"Gott", "W\xC3\xA4hl", "ExtMessages", "anders.bak"})
+    for (const char* absent : {"Gott", "W\xC3\xA4hl", "ExtMessages", "anders.bak", "DnsGeheim", "c2VjcmV0"})
         EXPECT_EQ(text.find(absent), std::string::npos) << absent;
 
     CRedirectSettings loaded;
