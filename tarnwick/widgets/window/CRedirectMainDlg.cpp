@@ -66,12 +66,13 @@ QString ProtocolText(int uploadServiceType)
 
 } // namespace
 
-CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& title, TrayBackend* trayBackend,
-                                   QWidget* parent)
+CRedirectMainDlg::CRedirectMainDlg(ProgramSession& session, TrayBackend* trayBackend, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CRedirectMainDlg>())
-    , m_app(app)
+    , m_app(session.App())
+    , m_session(session)
 {
+    CRedirectApp& app = m_app;
     m_ui->setupUi(this);
     setWindowTitle(QString::fromStdString(app.m_strTitle));
     setWindowIcon(Icon(128));
@@ -99,13 +100,12 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     });
 
     // The dial's progress belongs to the dial dialog, which shows it itself.
-    m_session = new ProgramSession(
-        app, title, *this, *this, [](const std::string&) {}, this);
-    connect(m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
-    connect(m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
-    connect(m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
+    m_session.AttachViews(this, this);
+    connect(&m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
+    connect(&m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
+    connect(&m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
     // Values stored by --set or another instance show at once, not only in the next cycle's lines.
-    connect(m_session, &ProgramSession::storedSettingsTaken, this, [this] { FillControls(); });
+    connect(&m_session, &ProgramSession::storedSettingsTaken, this, [this] { FillControls(); });
     // The end of the user's session: no question comes back, the settings are kept.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
         Cycle().StopPeriodic();
@@ -119,13 +119,13 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
 
 CRedirectMainDlg::~CRedirectMainDlg()
 {
-    // The cycle shows through this window: it goes before the widgets.
-    delete m_session;
+    // The cycle shows through this window: from now on it shows nothing.
+    m_session.AttachViews(nullptr, nullptr);
 }
 
 RedirectCycle& CRedirectMainDlg::Cycle()
 {
-    return m_session->Cycle();
+    return m_session.Cycle();
 }
 
 void CRedirectMainDlg::ConnectControls()

@@ -28,7 +28,7 @@
 
 #include <functional>
 
-    using namespace tarnwick;
+using namespace tarnwick;
 using velt::testing::NetworkManagerMock;
 
 namespace {
@@ -71,13 +71,15 @@ protected:
     void TearDown() override
     {
         m_window.reset();
+        m_session.reset();
         PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
     }
 
     CRedirectMainDlg& Window()
     {
         if (!m_window) {
-            m_window = std::make_unique<CRedirectMainDlg>(m_app, m_title, new RecordingTrayBackend(true));
+            m_session = std::make_unique<ProgramSession>(m_app, m_title);
+            m_window = std::make_unique<CRedirectMainDlg>(*m_session, new RecordingTrayBackend(true));
             RasFunctionTable& table = m_window->Session().Services()->m_rasFunctions;
             EXPECT_TRUE(LoadRasFunctionTable(table, nullptr, RAS_PROVIDER));
             m_window->Cycle().SetDialDialog(
@@ -130,6 +132,7 @@ protected:
     std::string m_profile;
     CRedirectApp m_app;
     platform::TitleWindow m_title;
+    std::unique_ptr<ProgramSession> m_session;
     std::unique_ptr<CRedirectMainDlg> m_window;
     bool m_dialOnUiThread = false;
     QString m_dialogEntry;

@@ -60,7 +60,8 @@ TEST(OpenSettingsSheet, OkTakesTheCopySavesWithBackupAndRestartsPeriodicRedirect
 
     platform::TitleWindow title;
     {
-        CRedirectMainDlg window(app, title, new RecordingTrayBackend(true));
+        ProgramSession session(app, title);
+        CRedirectMainDlg window(session, new RecordingTrayBackend(true));
         PropertySheetOpener opener(app, window.Session().Services());
         window.SetSettingsSheetOpener(&opener);
         window.Cycle().StartPeriodic();

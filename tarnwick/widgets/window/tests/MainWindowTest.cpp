@@ -5,6 +5,7 @@
 #include "tarnwick/program/AutostartEntry.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/ComponentRegistration.h"
+#include "tarnwick/program/ProgramSession.h"
 #include "tarnwick/resources/RegistryPaths.h"
 #include "tarnwick/settings/ProductKey.h"
 #include "tarnwick/widgets/common/Artwork.h"
@@ -89,6 +90,7 @@ protected:
     void TearDown() override
     {
         m_window.reset();
+        m_session.reset();
         PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
     }
 
@@ -96,7 +98,8 @@ protected:
     {
         if (!m_window) {
             m_area = new RecordingTrayBackend(notificationArea);
-            m_window = std::make_unique<CRedirectMainDlg>(m_app, m_title, m_area);
+            m_session = std::make_unique<ProgramSession>(m_app, m_title);
+            m_window = std::make_unique<CRedirectMainDlg>(*m_session, m_area);
             m_ended = std::make_unique<QSignalSpy>(m_window.get(), &CRedirectMainDlg::programEnded);
         }
         return *m_window;
@@ -142,6 +145,7 @@ protected:
     std::unique_ptr<NginxServer> m_nginx;
     CRedirectApp m_app;
     platform::TitleWindow m_title; // unclaimed: no later starts reach this window
+    std::unique_ptr<ProgramSession> m_session;
     RecordingTrayBackend* m_area = nullptr;
     std::unique_ptr<CRedirectMainDlg> m_window;
     std::unique_ptr<QSignalSpy> m_ended;
