@@ -3,6 +3,7 @@
 #include "platform/window/TitleWindow.h"
 #include "tarnwick/cycle/CycleServices.h"
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/dialup/RasOperations.h"
 #include "tarnwick/dialup/tests/support/NetworkManagerMock.h"
 #include "tarnwick/program/CRedirectApp.h"
@@ -29,24 +30,12 @@
 #include <functional>
 
 using namespace tarnwick;
+using tarnwick::test::PumpUntil;
 using velt::testing::NetworkManagerMock;
 
 namespace {
 
 const char* const kProgramDir = TARNWICK_PROGRAM_DIR "/";
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 class WindowDialTest : public ::testing::Test
 {
@@ -72,7 +61,7 @@ protected:
     {
         m_window.reset();
         m_session.reset();
-        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
+        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::milliseconds(15000));
     }
 
     CRedirectMainDlg& Window()

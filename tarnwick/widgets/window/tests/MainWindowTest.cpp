@@ -2,6 +2,7 @@
 
 #include "platform/window/TitleWindow.h"
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/program/AutostartEntry.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/ComponentRegistration.h"
@@ -38,25 +39,13 @@
 #include <functional>
 
 using namespace tarnwick;
+using tarnwick::test::PumpUntil;
 using velt::testing::FtpServer;
 using velt::testing::NginxServer;
 
 namespace {
 
 const char* const kProgramDir = TARNWICK_PROGRAM_DIR "/";
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 std::string HiveBytes()
 {
@@ -91,7 +80,7 @@ protected:
     {
         m_window.reset();
         m_session.reset();
-        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
+        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::milliseconds(15000));
     }
 
     CRedirectMainDlg& Window(bool notificationArea = true)
@@ -318,7 +307,8 @@ TEST_F(MainWindowTest, FailedCycleInAHiddenWindowBlinksUntilTheWindowOpens)
     EXPECT_TRUE(Control<QPlainTextEdit>(1021)->toPlainText().contains(
         QStringLiteral("IP-Adressen konnten nicht ermittelt werden.")));
     EXPECT_TRUE(Window().Tray().IsBlinking());
-    ASSERT_TRUE(PumpUntil([&] { return m_area->ShownIcon().cacheKey() == Icon(142).cacheKey(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return m_area->ShownIcon().cacheKey() == Icon(142).cacheKey(); },
+                          std::chrono::milliseconds(2000)));
 
     m_area->Perform(TrayGesture::DoubleClick);
     EXPECT_TRUE(Window().isVisible());
@@ -431,7 +421,7 @@ TEST_F(MainWindowTest, LauncherMissingOrFailingShowsWhyInTheStatusList)
         velt::testing::ScopedEnv path("PATH", c.path);
         status->clear();
         QTest::mouseClick(Control<QPushButton>(1039), Qt::LeftButton);
-        ASSERT_TRUE(PumpUntil([&] { return !status->toPlainText().isEmpty(); }, 10000));
+        ASSERT_TRUE(PumpUntil([&] { return !status->toPlainText().isEmpty(); }, std::chrono::milliseconds(10000)));
         EXPECT_TRUE(status->toPlainText().endsWith(expected + QString::fromUtf8(c.reason)))
             << status->toPlainText().toStdString();
     }
