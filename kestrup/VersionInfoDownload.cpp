@@ -28,10 +28,7 @@ void VersionInfoDownload::SetTimeouts(std::chrono::milliseconds connect, std::ch
 
 void VersionInfoDownload::Cancel()
 {
-    std::lock_guard lock(m_mutex);
-    m_cancelled = true;
-    if (m_session)
-        m_session->Close();
+    m_get.Cancel();
 }
 
 void VersionInfoDownload::Fail(std::string& out, const std::string& text)
@@ -59,69 +56,37 @@ bool VersionInfoDownload::DownloadVersionInfo(const CKestrupApp& app, std::strin
     session.SetTransferLimits(m_totalTimeout, 1);
     session.SetStatusWindow(m_statusWindow);
     out.clear();
-    {
-        std::lock_guard lock(m_mutex);
-        m_session = &session;
-        if (m_cancelled)
-            session.Close();
-    }
-    struct Unregister
-    {
-        VersionInfoDownload& self;
-        ~Unregister()
-        {
-            std::lock_guard lock(self.m_mutex);
-            self.m_session = nullptr;
-        }
-    } unregister {*this};
 
-    InternetError error;
-    auto connection = session.GetHttpConnection(url.server, url.port, {}, {}, error);
-    std::unique_ptr<HttpRequest> request;
-    if (connection) {
-        request = connection->OpenRequest(
-            "GET", object, {}, 1, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT,
-            error);
-    }
-    bool ok = false;
     std::string failure;
-    if (request && request->AddHeaders(kRequestHeaders, HTTP_ADDREQ_FLAG_ADD_IF_NEW) && request->Send({}, {}, error)) {
-        if (request->StatusCode() != 200) {
-            failure = "Server gab Fehler-Code: " + std::to_string(request->StatusCode()) + " zurück!";
-        } else {
-            char piece[256];
-            for (;;) {
-                std::size_t count = 0;
-                if (!request->Read(piece, sizeof piece, count, error))
-                    break;
-                if (count == 0) {
-                    ok = true;
-                    break;
-                }
-                if (out.size() + count > kMaxTextBytes) {
-                    failure = "Die Versionsinformation ist größer als 64 KB und wird nicht verwendet.";
-                    break;
-                }
-                out.append(piece, count);
-            }
-        }
-    }
-    {
+    GetRequest request;
+    request.server = url.server;
+    request.port = url.port;
+    request.object = object;
+    request.flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    request.headersIfNew = kRequestHeaders;
+    const GetResult got = m_get.Run(
+        session, request, kMaxTextBytes,
+        [&failure](HttpRequest& answer) {
+            if (answer.StatusCode() == 200)
+                return true;
+            failure = "Server gab Fehler-Code: " + std::to_string(answer.StatusCode()) + " zurück!";
+            return false;
+        },
+        [&out](std::string_view piece) {
+            out.append(piece);
+            return true;
+        });
+    const bool ok = got.end == GetResult::End::Complete;
+    if (got.end == GetResult::End::TooLarge)
+        failure = "Die Versionsinformation ist größer als 64 KB und wird nicht verwendet.";
+    else if (got.end == GetResult::End::Cancelled && !got.error)
         // A cancel that came after the last byte still counts: the user ended the flow.
-        std::lock_guard lock(m_mutex);
-        if (ok && m_cancelled) {
-            ok = false;
-            failure = "Die Versionsinformation wurde nicht verwendet: abgebrochen.";
-        }
-    }
+        failure = "Die Versionsinformation wurde nicht verwendet: abgebrochen.";
     if (!ok && failure.empty()) {
         // The error's own text, at most 1023 characters as the platform gives it.
-        failure = error ? error.text.substr(0, 1023) : std::string("Die Anforderung konnte nicht erstellt werden.");
+        failure
+            = got.error ? got.error.text.substr(0, 1023) : std::string("Die Anforderung konnte nicht erstellt werden.");
     }
-    if (request)
-        request->Close();
-    if (connection)
-        connection->Close();
     session.Close();
     // Shown last, so that the closing steps do not cover it.
     if (!ok)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/internet/CancellableGet.h"
+
 #include <chrono>
 #include <cstddef>
 #include <mutex>
@@ -44,9 +46,7 @@ private:
     std::chrono::milliseconds m_connectTimeout {30000};
     std::chrono::milliseconds m_idleTimeout {30000};
     std::chrono::milliseconds m_totalTimeout {120000};
-    std::mutex m_mutex;
-    CUpdateSession* m_session = nullptr;
-    bool m_cancelled = false;
+    platform::CancellableGet m_get;
 };
 
 } // namespace kestrup

@@ -31,20 +31,9 @@ trap cleanup EXIT
 
 # The settings home: nothing of the real user's settings is read or written.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$work/ftp" "$work/nginx/logs"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-wait_port() {
-    for _ in $(seq 1 100); do
-        if /usr/bin/python3 -c "import socket,sys; socket.create_connection(('127.0.0.1', $1), 0.2)" 2>/dev/null; then
-            return 0
-        fi
-        sleep 0.05
-    done
-    echo "port $1 did not open" >&2
-    return 1
-}
 wait_line() { # file, text, count
     for _ in $(seq 1 600); do
         [ "$(grep -cF -- "$2" "$1" 2>/dev/null || true)" -ge "$3" ] && return 0
@@ -55,36 +44,8 @@ wait_line() { # file, text, count
     return 1
 }
 
-web_port=$(free_port)
-ftp_port=$(free_port)
-
-# nginx: the FTP folder is the published site; the address service as shipped.
-cat > "$work/nginx/nginx.conf" <<EOF
-$( [ "$(id -u)" -eq 0 ] && echo "user root;" )
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-    access_log $work/nginx/logs/access.log;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    server {
-        listen 127.0.0.1:$web_port;
-        location /site/ { alias $work/ftp/; }
-        include $root/deploy/nginx/tarnwick-locations.conf;
-    }
-}
-EOF
-/usr/sbin/nginx -p "$work/nginx/" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>"$work/nginx/logs/stderr.log" &
-pids+=($!)
-/usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$ftp_port" -w -d "$work/ftp" -u demo -P demo-secret \
-    >"$work/ftp.log" 2>&1 &
-pids+=($!)
-wait_port "$web_port"
-wait_port "$ftp_port"
+. "$root/scripts/local-web-space.sh"
+start_web_space "$work" "$root" demo demo-secret
 echo "== local web space: http://127.0.0.1:$web_port/site/ (upload by FTP to port $ftp_port)"
 
 "$tarnwick" --set RedirectUrl="http://127.0.0.1:$web_port/site/index.htm" \

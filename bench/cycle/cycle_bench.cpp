@@ -3,7 +3,7 @@
 // mode, page already current), "tarnwick --once" as a whole process beside
 // curl doing one GET of the same page (measured alternately), and the
 // headless mode's wake-ups while idle and its anonymous memory after the
-// first and the hundredth cycle. The peers' figures are printed beside ours.
+// first and the hundredth cycle.
 // --settings-only measures just saving the settings: a full save of the
 // record in the process and "tarnwick --set" as a whole process.
 #include "platform/registry/Registry.h"
@@ -414,30 +414,22 @@ int main(int argc, char** argv)
     const double onceMs = Median(onceCpu);
     const double curlMs = Median(curlCpu);
     const double perMinute = 60.0 / options.idleSeconds;
-    std::printf("\n%-44s %12s %14s %9s %9s\n", "figure (loopback)", "tarnwick", "goal", "inadyn", "ddclient");
-    std::printf("%-44s %9.3f ms %14s %9s %9s\n", "cycle CPU inside the process, median", inProcess.cpuMs, "<= 0.5 ms",
-                "0.42", "2.1");
-    std::printf("%-44s %9.3f ms %14s %9s %9s\n", "cycle wall time, median", inProcess.wallMs, "< 10 ms", "-", "-");
-    std::printf("%-44s %9.2f ms %14s %9s %9s\n", "one-shot process CPU (--once), median", onceMs, "<= 2x curl", "2.4",
-                "52.5");
-    std::printf("%-44s %9.2f ms %14s %9s %9s\n", "  curl GET of the same page, measured alongside", curlMs, "-", "-",
-                "-");
-    std::printf("%-44s %9.2f x  %14s %9s %9s\n", "  ratio --once / curl", curlMs > 0 ? onceMs / curlMs : 0.0, "<= 2",
-                "-", "-");
-    std::printf("%-44s %9.1f MB %14s %9s %9s\n", "one-shot peak RSS", onceRss, "-", "4.7", "15.7");
-    std::printf("%-44s %12.0f %14s %9s %9s\n", "headless idle wake-ups per 60 s (ctxt sw.)",
-                switches < 0 ? -1.0 : static_cast<double>(switches) * perMinute, "0", "60", "5.6");
-    std::printf("%-44s %12.0f %14s %9s %9s\n", "headless idle system calls per 60 s (strace)",
-                systemCalls < 0 ? -1.0 : static_cast<double>(systemCalls) * perMinute, "0", "-", "-");
-    std::printf("%-44s %9.2f MB %14s %9s %9s\n", "headless anonymous memory after 1 cycle", anonFirst, "-", "-",
-                "10.4");
-    std::printf("%-44s %9.2f MB %14s %9s %9s\n", "headless anonymous memory after all cycles", anonLast, "<= 4 MB", "-",
-                "-");
-    std::printf("%-44s %9.2f MB %14s %9s %9s\n", "  growth from the first cycle", anonLast - anonFirst, "<= 0.5 MB",
-                "-", "-");
-    std::printf("%-44s %9.1f MB %14s %9s %9s\n", "headless RSS after all cycles", rssLast, "-", "-", "-");
-    std::printf("\nReference: a bare QCoreApplication with libcurl has 16.7 MB RSS (1.8 MB anonymous);\n"
-                "the peers' figures were measured on this kind of machine; wake-ups per 30 s doubled.\n");
+    std::printf("\n%-44s %12s %14s\n", "figure (loopback)", "tarnwick", "goal");
+    std::printf("%-44s %9.3f ms %14s\n", "cycle CPU inside the process, median", inProcess.cpuMs, "<= 0.5 ms");
+    std::printf("%-44s %9.3f ms %14s\n", "cycle wall time, median", inProcess.wallMs, "< 10 ms");
+    std::printf("%-44s %9.2f ms %14s\n", "one-shot process CPU (--once), median", onceMs, "<= 2x curl");
+    std::printf("%-44s %9.2f ms %14s\n", "  curl GET of the same page, measured alongside", curlMs, "-");
+    std::printf("%-44s %9.2f x  %14s\n", "  ratio --once / curl", curlMs > 0 ? onceMs / curlMs : 0.0, "<= 2");
+    std::printf("%-44s %9.1f MB %14s\n", "one-shot peak RSS", onceRss, "-");
+    std::printf("%-44s %12.0f %14s\n", "headless idle wake-ups per 60 s (ctxt sw.)",
+                switches < 0 ? -1.0 : static_cast<double>(switches) * perMinute, "0");
+    std::printf("%-44s %12.0f %14s\n", "headless idle system calls per 60 s (strace)",
+                systemCalls < 0 ? -1.0 : static_cast<double>(systemCalls) * perMinute, "0");
+    std::printf("%-44s %9.2f MB %14s\n", "headless anonymous memory after 1 cycle", anonFirst, "-");
+    std::printf("%-44s %9.2f MB %14s\n", "headless anonymous memory after all cycles", anonLast, "<= 4 MB");
+    std::printf("%-44s %9.2f MB %14s\n", "  growth from the first cycle", anonLast - anonFirst, "<= 0.5 MB");
+    std::printf("%-44s %9.1f MB %14s\n", "headless RSS after all cycles", rssLast, "-");
+    std::printf("\nReference: a bare QCoreApplication with libcurl has 16.7 MB RSS (1.8 MB anonymous).\n");
     std::printf("Checks: %d of %d in-process cycles not current, %d of %d --once runs failed, "
                 "%d headless cycles, headless exit %d\n",
                 inProcess.notCurrent, options.cycles + 20, onceFailures, options.processes, cyclesSeen,

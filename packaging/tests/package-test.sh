@@ -141,47 +141,12 @@ cat "$work/lintian.log"
 
 # --- the unpacked programs against a local web space -----------------------
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$work/ftp" "$work/nginx/logs"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-wait_port() {
-    for _ in $(seq 1 200); do
-        /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1', $1), 0.2)" 2>/dev/null && return 0
-        sleep 0.05
-    done
-    fail "port $1 did not open"
-    return 1
-}
-web_port=$(free_port)
-ftp_port=$(free_port)
-cat >"$work/nginx/nginx.conf" <<CONF
-$( [ "$(id -u)" -eq 0 ] && echo "user root;" )
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-    access_log $work/nginx/logs/access.log;
-    client_body_temp_path $work/nginx/body;
-    proxy_temp_path $work/nginx/proxy;
-    fastcgi_temp_path $work/nginx/fastcgi;
-    uwsgi_temp_path $work/nginx/uwsgi;
-    scgi_temp_path $work/nginx/scgi;
-    server {
-        listen 127.0.0.1:$web_port;
-        location /site/ { alias $work/ftp/; }
-        include $src/deploy/nginx/tarnwick-locations.conf;
-    }
-}
-CONF
-/usr/sbin/nginx -p "$work/nginx/" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2>"$work/nginx/logs/stderr.log" &
-pids+=($!)
-/usr/bin/python3 "$src/testing/ftp_server.py" --port "$ftp_port" --user paket --password paket-geheim \
-    --home "$work/ftp" >"$work/ftp.log" 2>&1 &
-pids+=($!)
-wait_port "$web_port"
-wait_port "$ftp_port"
+. "$src/scripts/local-web-space.sh"
+start_web_space "$work" "$src" paket paket-geheim || fail "the local web space did not start"
 
 bin="$root/usr/bin"
 step "tarnwick --once from the .deb"

@@ -89,9 +89,7 @@ PackageInstaller::PackageInstaller(InstallOptions options)
 void PackageInstaller::Cancel()
 {
     m_cancel = true;
-    std::lock_guard lock(m_sessionMutex);
-    if (m_session)
-        m_session->Close();
+    m_get.Cancel();
 }
 
 InstallResult PackageInstaller::CheckPrefix(std::string& prefix)
@@ -212,88 +210,88 @@ InstallResult PackageInstaller::Download(const std::string& address, const std::
         session.SetStatusCallback(
             [observer](uintptr_t, uint32_t code, const char* info) { observer->OnInternetStatus(code, info); });
     }
-    {
-        std::lock_guard lock(m_sessionMutex);
-        m_session = &session;
-        if (m_cancel)
-            session.Close();
-    }
-    struct Unregister
-    {
-        PackageInstaller& self;
-        ~Unregister()
-        {
-            std::lock_guard lock(self.m_sessionMutex);
-            self.m_session = nullptr;
-        }
-    } unregister {*this};
 
-    const auto failure = [this](const InternetError& error) {
-        return m_cancel ? Cancelled()
-                        : Failed(InstallFailure::Download, "Die Setupdatei konnte nicht geladen werden: " + error.text);
-    };
-    InternetError error;
-    auto connection = session.GetHttpConnection(url.server, url.port, url.user, url.password, error);
-    if (!connection)
-        return failure(error);
-    uint32_t flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-    if (url.serviceType == AFX_INET_SERVICE_HTTPS)
-        flags |= INTERNET_FLAG_SECURE;
-    auto request = connection->OpenRequest("GET", url.object, {}, 1, flags, error);
-    if (!request || !request->Send({}, {}, error))
-        return failure(error);
-    const uint32_t status = request->StatusCode();
-    if (status == 404 || status == 410)
-        return Failed(InstallFailure::NotFound,
-                      "Die Setupdatei liegt nicht auf dem Server (" + std::to_string(status) + ").");
-    if (status != 200)
-        return Failed(InstallFailure::Download, "Server gab Fehler-Code: " + std::to_string(status) + " zurück!");
+    InstallResult refused;
     uint64_t total = 0;
-    if (std::string length; request->QueryHeader("Content-Length", length))
-        total = std::strtoull(length.c_str(), nullptr, 10);
-    if (total > m_options.maxPackageBytes)
-        return Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
+    int fd = -1;
+    const auto answered = [&](HttpRequest& request) {
+        const uint32_t status = request.StatusCode();
+        if (status == 404 || status == 410) {
+            refused = Failed(InstallFailure::NotFound,
+                             "Die Setupdatei liegt nicht auf dem Server (" + std::to_string(status) + ").");
+            return false;
+        }
+        if (status != 200) {
+            refused
+                = Failed(InstallFailure::Download, "Server gab Fehler-Code: " + std::to_string(status) + " zurück!");
+            return false;
+        }
+        if (std::string length; request.QueryHeader("Content-Length", length))
+            total = std::strtoull(length.c_str(), nullptr, 10);
+        if (total > m_options.maxPackageBytes) {
+            refused = Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
+            return false;
+        }
+        fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            refused = Failed(InstallFailure::WriteFailed,
+                             "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
+            return false;
+        }
+        return true;
+    };
 
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return Failed(InstallFailure::WriteFailed,
-                      "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
-    std::vector<char> buffer(64 * 1024);
+    InstallResult writing;
     uint64_t received = 0;
-    InstallResult result;
-    for (;;) {
-        std::size_t count = 0;
-        if (!request->Read(buffer.data(), buffer.size(), count, error)) {
-            result = failure(error);
-            break;
-        }
-        if (count == 0)
-            break;
-        received += count;
-        if (received > m_options.maxPackageBytes) {
-            result = Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
-            break;
-        }
-        const char* data = buffer.data();
-        std::size_t left = count;
+    const auto write = [&](std::string_view piece) {
+        const char* data = piece.data();
+        std::size_t left = piece.size();
         while (left > 0) {
             const ssize_t written = ::write(fd, data, left);
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0) {
-                result = Failed(InstallFailure::WriteFailed,
-                                "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
-                break;
+                writing = Failed(InstallFailure::WriteFailed,
+                                 "Die Setupdatei kann nicht gespeichert werden: " + std::string(std::strerror(errno)));
+                return false;
             }
             data += written;
             left -= static_cast<std::size_t>(written);
         }
-        if (result.code != ERROR_SUCCESS)
-            break;
+        received += piece.size();
         if (observer)
             observer->OnDownloadProgress(received, total);
+        return true;
+    };
+
+    GetRequest request;
+    request.server = url.server;
+    request.port = url.port;
+    request.object = url.object;
+    request.secure = url.serviceType == AFX_INET_SERVICE_HTTPS;
+    request.flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    const GetResult got = m_get.Run(session, request, m_options.maxPackageBytes, answered, write);
+    InstallResult result;
+    switch (got.end) {
+    case GetResult::End::Complete:
+        break;
+    case GetResult::End::NotRead:
+        result = refused;
+        break;
+    case GetResult::End::Stopped:
+        result = writing;
+        break;
+    case GetResult::End::TooLarge:
+        result = Failed(InstallFailure::TooLarge, "Die Setupdatei ist größer als erlaubt.");
+        break;
+    case GetResult::End::Failed:
+    case GetResult::End::Cancelled:
+        result = m_cancel
+            ? Cancelled()
+            : Failed(InstallFailure::Download, "Die Setupdatei konnte nicht geladen werden: " + got.error.text);
+        break;
     }
-    if (::close(fd) != 0 && result.code == ERROR_SUCCESS)
+    if (fd >= 0 && ::close(fd) != 0 && result.code == ERROR_SUCCESS)
         result = Failed(InstallFailure::WriteFailed, "Die Setupdatei kann nicht gespeichert werden.");
     if (result.code == ERROR_SUCCESS && m_cancel)
         result = Cancelled();

@@ -3,6 +3,7 @@
 #include "platform/installer/FileSwap.h"
 #include "platform/installer/InstallResult.h"
 #include "platform/installer/PackageArchive.h"
+#include "platform/internet/CancellableGet.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,8 +79,7 @@ private:
 
     InstallOptions m_options;
     std::atomic<bool> m_cancel {false};
-    std::mutex m_sessionMutex;
-    InternetSession* m_session = nullptr;
+    CancellableGet m_get;
 };
 
 } // namespace platform::installer

@@ -9,37 +9,35 @@
 
 namespace tarnwick {
 
-HeadlessRunner::HeadlessRunner(CRedirectApp& app, platform::TitleWindow& title, Mode mode, std::FILE* out,
-                               QObject* parent)
+HeadlessRunner::HeadlessRunner(ProgramSession& session, Mode mode, std::FILE* out, QObject* parent)
     : QObject(parent)
     , m_mode(mode)
     , m_view(out)
+    , m_session(session)
 {
     // The dial's progress texts, which a window would show in its dialog, become lines too.
-    m_session = new ProgramSession(
-        app, title, m_view, m_view,
-        [out](const std::string& text) { HeadlessView(out).AddStatusLine(FormatStatusLine(std::time(nullptr), text)); },
-        this);
-    connect(&m_session->Cycle(), &RedirectCycle::cycleEnded, this, [this](RedirectCycle::Outcome outcome) {
+    m_session.AttachViews(&m_view, &m_view, [out](const std::string& text) {
+        HeadlessView(out).AddStatusLine(FormatStatusLine(std::time(nullptr), text));
+    });
+    connect(&m_session.Cycle(), &RedirectCycle::cycleEnded, this, [this](RedirectCycle::Outcome outcome) {
         m_haveOutcome = true;
         m_lastOutcome = outcome;
         if (m_mode == Mode::Once)
-            m_session->Shutdown();
+            m_session.Shutdown();
     });
     // The exit code is taken when the loop has ended, after every outcome of this turn is in.
-    connect(m_session, &ProgramSession::quitRequested, this, [] { QCoreApplication::exit(0); });
-    connect(m_session, &ProgramSession::ended, this, [] { QCoreApplication::exit(0); });
+    connect(&m_session, &ProgramSession::quitRequested, this, [] { QCoreApplication::exit(0); });
+    connect(&m_session, &ProgramSession::ended, this, [] { QCoreApplication::exit(0); });
 }
 
 HeadlessRunner::~HeadlessRunner()
 {
-    // The cycle shows through m_view, which goes before the QObject children.
-    delete m_session;
+    m_session.AttachViews(nullptr, nullptr);
 }
 
 RedirectCycle& HeadlessRunner::Cycle()
 {
-    return m_session->Cycle();
+    return m_session.Cycle();
 }
 
 int HeadlessRunner::Run()

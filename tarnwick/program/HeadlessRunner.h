@@ -32,8 +32,8 @@ public:
     static constexpr int kExitCurrent = 0; // the page was current or has been uploaded
     static constexpr int kExitNotCurrent = 1;
 
-    HeadlessRunner(CRedirectApp& app, platform::TitleWindow& title, Mode mode, std::FILE* out = stdout,
-                   QObject* parent = nullptr);
+    // Shows session's cycle on out until the runner goes.
+    HeadlessRunner(ProgramSession& session, Mode mode, std::FILE* out = stdout, QObject* parent = nullptr);
     ~HeadlessRunner() override;
 
     // Runs the event loop until the end and returns the exit code.
@@ -46,7 +46,7 @@ private:
 
     Mode m_mode;
     HeadlessView m_view;
-    ProgramSession* m_session = nullptr;
+    ProgramSession& m_session;
     bool m_haveOutcome = false;
     RedirectCycle::Outcome m_lastOutcome = RedirectCycle::Outcome::Cancelled;
 };

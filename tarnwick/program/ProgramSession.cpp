@@ -7,6 +7,8 @@
 #include "tarnwick/program/InstanceMessages.h"
 #include "tarnwick/program/TerminationSignals.h"
 
+#include <mutex>
+
 namespace tarnwick {
 
 namespace {
@@ -15,11 +17,17 @@ constexpr uint32_t WM_DESTROY = 0x0002;
 
 } // namespace
 
-ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, CycleView& view,
-                               AttentionView& attention, DialStatusSink dialStatus, QObject* parent)
+struct ProgramSession::DialStatusTarget
+{
+    std::mutex mutex;
+    DialStatusSink sink;
+};
+
+ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, QObject* parent)
     : QObject(parent)
     , m_app(app)
     , m_services(std::make_shared<CycleServices>())
+    , m_dialStatus(std::make_shared<DialStatusTarget>())
 {
     if (app.m_settings.GetAutoDial() == 1)
         m_services->LoadDialUp();
@@ -27,7 +35,11 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
     context.clientIpUrl = app.m_strClientIpUrl;
     context.programDirectory = app.m_strProgramDir;
     context.version = app.m_strVersion;
-    context.dialStatus = std::move(dialStatus);
+    context.dialStatus = [target = m_dialStatus](const std::string& text) {
+        std::lock_guard lock(target->mutex);
+        if (target->sink)
+            target->sink(text);
+    };
     // Settings changed from the command line meanwhile apply from the next cycle on.
     context.beforeRun = [this, &app, services = m_services.get()] {
         if (app.AdoptStoredSettings())
@@ -38,7 +50,7 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
         if (app.m_settings.GetAutoDial() == 1)
             services->LoadDialUp();
     };
-    m_cycle = new RedirectCycle(app.m_settings, m_services, view, attention, std::move(context), this);
+    m_cycle = new RedirectCycle(app.m_settings, m_services, *this, *this, std::move(context), this);
     connect(m_cycle, &RedirectCycle::cycleEnded, this, [this] { OnCycleEnded(); });
     connect(m_cycle, &RedirectCycle::quitRequested, this, [this] {
         m_finished = true;
@@ -69,9 +81,99 @@ ProgramSession::ProgramSession(CRedirectApp& app, platform::TitleWindow& title, 
 
 ProgramSession::~ProgramSession()
 {
-    // The cycle goes first: it shows through views that its owner destroys after the session.
     delete m_cycle;
     m_cycle = nullptr;
+}
+
+std::unique_ptr<ProgramSession> StartProgramSession(CRedirectApp& app, platform::TitleWindow& title)
+{
+    app.LoadFirstInstanceState();
+    return std::make_unique<ProgramSession>(app, title);
+}
+
+void ProgramSession::AttachViews(CycleView* view, AttentionView* attention, DialStatusSink dialStatus)
+{
+    m_view = view;
+    m_attention = attention;
+    std::lock_guard lock(m_dialStatus->mutex);
+    m_dialStatus->sink = std::move(dialStatus);
+}
+
+void ProgramSession::SetAddressesButtonLabel(std::string_view label)
+{
+    if (m_view)
+        m_view->SetAddressesButtonLabel(label);
+}
+
+void ProgramSession::SetCycleButtonLabel(std::string_view label)
+{
+    if (m_view)
+        m_view->SetCycleButtonLabel(label);
+}
+
+void ProgramSession::SetPeriodicButtonLabel(std::string_view label)
+{
+    if (m_view)
+        m_view->SetPeriodicButtonLabel(label);
+}
+
+void ProgramSession::SetIntervalEnabled(bool enabled)
+{
+    if (m_view)
+        m_view->SetIntervalEnabled(enabled);
+}
+
+void ProgramSession::SetLocalAddress(uint32_t address)
+{
+    if (m_view)
+        m_view->SetLocalAddress(address);
+}
+
+void ProgramSession::SetRemoteAddress(uint32_t address)
+{
+    if (m_view)
+        m_view->SetRemoteAddress(address);
+}
+
+void ProgramSession::SetRedirectAddress(std::string_view address)
+{
+    if (m_view)
+        m_view->SetRedirectAddress(address);
+}
+
+void ProgramSession::ClearStatusList()
+{
+    if (m_view)
+        m_view->ClearStatusList();
+}
+
+void ProgramSession::AddStatusLine(std::string_view line)
+{
+    if (m_view)
+        m_view->AddStatusLine(line);
+}
+
+bool ProgramSession::IsWindowVisible() const
+{
+    return m_attention && m_attention->IsWindowVisible();
+}
+
+void ProgramSession::ShowAndBringToFront()
+{
+    if (m_attention)
+        m_attention->ShowAndBringToFront();
+}
+
+void ProgramSession::StartBlinking()
+{
+    if (m_attention)
+        m_attention->StartBlinking();
+}
+
+void ProgramSession::StopBlinking()
+{
+    if (m_attention)
+        m_attention->StopBlinking();
 }
 
 void ProgramSession::OnPosted(uint32_t message, uintptr_t wParam, intptr_t lParam)

@@ -27,7 +27,7 @@ class TerminationSignals;
 // processes stored adopted before each run, and the termination signals
 // with their rule: cancel a running step, give it a short while to report,
 // stop periodic redirecting, save without backup, end.
-class TARNWICK_EXPORT ProgramSession : public QObject
+class TARNWICK_EXPORT ProgramSession : public QObject, private CycleView, private AttentionView
 {
     Q_OBJECT
 
@@ -35,11 +35,15 @@ public:
     // How long a cancelled step may take to report before the program ends anyway.
     static constexpr int kShutdownWaitMs = 2000;
 
-    // app and title must outlive the session, view and attention too (the
-    // cycle shows through them).
-    ProgramSession(CRedirectApp& app, platform::TitleWindow& title, CycleView& view, AttentionView& attention,
-                   DialStatusSink dialStatus, QObject* parent = nullptr);
+    // app and title must outlive the session. The cycle shows through the
+    // views attached with AttachViews; without them it shows nothing.
+    ProgramSession(CRedirectApp& app, platform::TitleWindow& title, QObject* parent = nullptr);
     ~ProgramSession() override;
+
+    // The window or the headless view the cycle shows through, and where a
+    // dial's progress texts go (the worker's thread); null detaches. Views
+    // must stay attached until they are detached or the session ends.
+    void AttachViews(CycleView* view, AttentionView* attention, DialStatusSink dialStatus = {});
 
     RedirectCycle& Cycle() { return *m_cycle; }
     // The transfer object and the dial-up functions of this program, shared
@@ -64,12 +68,32 @@ Q_SIGNALS:
     void storedSettingsTaken();
 
 private:
+    // CycleView and AttentionView: passed on to the attached views.
+    void SetAddressesButtonLabel(std::string_view label) override;
+    void SetCycleButtonLabel(std::string_view label) override;
+    void SetPeriodicButtonLabel(std::string_view label) override;
+    void SetIntervalEnabled(bool enabled) override;
+    void SetLocalAddress(uint32_t address) override;
+    void SetRemoteAddress(uint32_t address) override;
+    void SetRedirectAddress(std::string_view address) override;
+    void ClearStatusList() override;
+    void AddStatusLine(std::string_view line) override;
+    bool IsWindowVisible() const override;
+    void ShowAndBringToFront() override;
+    void StartBlinking() override;
+    void StopBlinking() override;
+
     void OnPosted(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void OnCycleEnded();
     void FinishShutdown();
 
     CRedirectApp& m_app;
     std::shared_ptr<CycleServices> m_services;
+    CycleView* m_view = nullptr;
+    AttentionView* m_attention = nullptr;
+    // Read by dialling workers while the user-interface thread may attach another.
+    struct DialStatusTarget;
+    std::shared_ptr<DialStatusTarget> m_dialStatus;
     RedirectCycle* m_cycle = nullptr;
     InstanceMessages* m_messages = nullptr;
     TerminationSignals* m_signals = nullptr;
@@ -78,5 +102,11 @@ private:
     bool m_shuttingDown = false;
     bool m_finished = false;
 };
+
+// The one way a running program (headless or with its window) gets its
+// session: the first instance's state is loaded (settings, the component's
+// registration) and the session is built over it. The application object
+// of Qt must exist already.
+TARNWICK_EXPORT std::unique_ptr<ProgramSession> StartProgramSession(CRedirectApp& app, platform::TitleWindow& title);
 
 } // namespace tarnwick

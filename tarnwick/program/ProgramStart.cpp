@@ -4,6 +4,7 @@
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/HeadlessRunner.h"
+#include "tarnwick/program/ProgramSession.h"
 #include "tarnwick/program/SingleInstance.h"
 #include "tarnwick/program/StartWords.h"
 #include "tarnwick/program/WindowModule.h"
@@ -106,11 +107,10 @@ int RunWindowless(int argc, char** argv, bool once)
     platform::TitleWindow marker;
     if (!once)
         marker.Claim(WindowlessMarkerTitle(app.m_strTitle));
-    app.LoadFirstInstanceState();
     int code = 0;
     {
-        HeadlessRunner runner(app, instance.Title(),
-                              once ? HeadlessRunner::Mode::Once : HeadlessRunner::Mode::Periodic);
+        const std::unique_ptr<ProgramSession> session = StartProgramSession(app, instance.Title());
+        HeadlessRunner runner(*session, once ? HeadlessRunner::Mode::Once : HeadlessRunner::Mode::Periodic);
         code = runner.Run();
     }
     instance.Title().Release();

@@ -221,6 +221,10 @@ CTransferSession::Limits CInternetTransfer::Limits() const
 
 void CInternetTransfer::Cancel(bool bCancel)
 {
+    if (bCancel)
+        m_get.Cancel();
+    else
+        m_get.Reset();
     std::lock_guard lock(m_sessionMutex);
     m_bCancel.store(bCancel ? 1 : 0);
     if (m_pSession)
@@ -297,59 +301,60 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
     }
     strText.clear();
     m_strServerIp.clear();
-    int status = -1;
-    bool result = false;
-    platform::InternetError error;
     CTransferSession& session = *m_pSession;
-    std::unique_ptr<platform::InternetConnection> connection;
-    std::unique_ptr<platform::HttpRequest> request;
-
-    connection = session.GetHttpConnection(url.server, url.port, {}, {}, error);
-    if (connection)
-        request = connection->OpenRequest("GET", url.object, Referrer(m_redirectAddress), 1,
-                                          url.serviceType == platform::AFX_INET_SERVICE_HTTPS
-                                              ? kGetFlags | platform::INTERNET_FLAG_SECURE
-                                              : kGetFlags,
-                                          error);
-    if (request && !m_bCancel.load() && request->Send(kRequestHeaders, {}, error) && !m_bCancel.load()) {
-        status = static_cast<int>(request->StatusCode());
-        m_strServerIp = session.LastAddress();
-    }
-    if (error) {
-        ReportError(error.text);
-    } else if (m_bCancel.load()) {
-        result = false;
-    } else if (status == 401) {
-        ReportError(Format("Fehler: %d - Diese Webseite verlangt eine Anmeldung!", status));
-    } else if (status == 301 || status == 302 || status == 303 || IsForcedHttps(*request, status, strUrl)) {
-        std::string location;
-        request->QueryHeader("Location", location);
-        strText = kRedirectedTo + location;
-        result = true;
-    } else if (status == 200) {
-        std::string line;
-        result = true;
-        while (!m_bCancel.load()) {
-            const std::size_t room = kMaxPageBytes - std::min(kMaxPageBytes, strText.size());
-            if (!request->ReadLine(line, error, room + 1))
-                break;
-            if (line.size() + 2 > room) {
-                ReportError("Fehler: Die Webseite ist größer als 16 MB!");
-                result = false;
-                break;
+    enum class Answer { Other, NeedsLogin, Redirected, Page } answer = Answer::Other;
+    int status = -1;
+    std::string statusText;
+    std::string location;
+    platform::GetRequest request;
+    request.server = url.server;
+    request.port = url.port;
+    request.object = url.object;
+    request.secure = url.serviceType == platform::AFX_INET_SERVICE_HTTPS;
+    request.flags = kGetFlags;
+    request.referrer = Referrer(m_redirectAddress);
+    request.headers = kRequestHeaders;
+    const platform::GetResult got = m_get.Run(
+        session, request, kMaxPageBytes,
+        [&](platform::HttpRequest& answered) {
+            status = static_cast<int>(answered.StatusCode());
+            statusText = answered.StatusText();
+            m_strServerIp = session.LastAddress();
+            if (status == 401) {
+                answer = Answer::NeedsLogin;
+            } else if (status == 301 || status == 302 || status == 303 || IsForcedHttps(answered, status, strUrl)) {
+                answered.QueryHeader("Location", location);
+                answer = Answer::Redirected;
+            } else if (status == 200) {
+                answer = Answer::Page;
+                return true;
             }
+            return false;
+        },
+        [&strText](std::string_view line) {
             strText += line;
             strText += "\r\n";
-        }
-        if (error) {
-            ReportError(error.text);
-            result = false;
-        }
-    } else {
-        ReportError(Format("Server Fehler: %d. %s", status, request->StatusText()));
+            return true;
+        },
+        platform::CancellableGet::Body::Lines);
+
+    bool result = false;
+    if (got.end == platform::GetResult::End::TooLarge) {
+        ReportError("Fehler: Die Webseite ist größer als 16 MB!");
+    } else if (got.error) {
+        ReportError(got.error.text);
+    } else if (got.end == platform::GetResult::End::Cancelled) {
+        result = false;
+    } else if (answer == Answer::NeedsLogin) {
+        ReportError(Format("Fehler: %d - Diese Webseite verlangt eine Anmeldung!", status));
+    } else if (answer == Answer::Redirected) {
+        strText = kRedirectedTo + location;
+        result = true;
+    } else if (answer == Answer::Page) {
+        result = got.end == platform::GetResult::End::Complete;
+    } else if (got.end == platform::GetResult::End::NotRead) {
+        ReportError(Format("Server Fehler: %d. %s", status, statusText));
     }
-    request.reset();
-    connection.reset();
     CloseSession();
     return result;
 }

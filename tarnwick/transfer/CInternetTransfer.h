@@ -2,6 +2,7 @@
 
 #include "tarnwick/logic/TarnwickExport.h"
 
+#include "platform/internet/CancellableGet.h"
 #include "tarnwick/transfer/CTransferSession.h"
 
 #include <atomic>
@@ -104,6 +105,7 @@ private:
     // Guards m_pSession between the transferring thread and Cancel().
     mutable std::mutex m_sessionMutex;
     std::unique_ptr<CTransferSession> m_pSession;
+    platform::CancellableGet m_get; // GetPage's request; cancelled with the rest
     std::function<std::string()> m_redirectAddress;
     std::function<std::string()> m_redirectUrl;
     std::string m_caFile; // guarded by m_sessionMutex

@@ -48,12 +48,12 @@ TarnwickWindowMain(tarnwick::CRedirectApp* program, platform::TitleWindow* title
     tarnwick::LoadQtGermanTranslation(&application);
 
     tarnwick::CRedirectApp& app = *program;
-    app.LoadFirstInstanceState();
-    app.m_bPending = pending;
     int code = 0;
     {
-        tarnwick::CRedirectMainDlg window(app, *title);
-        const std::shared_ptr<tarnwick::CycleServices> services = window.Session().Services();
+        const std::unique_ptr<tarnwick::ProgramSession> session = tarnwick::StartProgramSession(app, *title);
+        app.m_bPending = pending;
+        tarnwick::CRedirectMainDlg window(*session);
+        const std::shared_ptr<tarnwick::CycleServices> services = session->Services();
         services->LoadDialUp(); // the auto-dial page lists the provider's entries
         tarnwick::PropertySheetOpener sheetOpener(app, services);
         window.SetSettingsSheetOpener(&sheetOpener);

@@ -22,6 +22,7 @@
 #include <memory>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
@@ -302,6 +303,23 @@ TEST_F(TarnwickProcessTest, OnceEndsAgainstATricklingPageServer)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(150));
     EXPECT_NE(Log("once.log").find("Das Zeitlimit für den Vorgang wurde überschritten."), std::string::npos)
         << Log("once.log");
+}
+
+// A FIFO named as CaFile once blocked the cycle in open() for ever.
+TEST_F(TarnwickProcessTest, AFifoAsCaFileEndsOnceAsUnreadable)
+{
+    const std::string fifo = m_logs.file("ca.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    velt::testing::TcpPeer silent(velt::testing::TcpPeer::Mode::Silent);
+    Store([&](CRedirectSettings& s) {
+        s.SetRedirectUrl("https://127.0.0.1:" + std::to_string(silent.port()) + "/index.htm");
+        s.SetUploadServiceType(3); // PUT over https to the same host
+        s.SetUploadTls(1);
+        s.SetUploadPort(silent.port());
+        s.SetCaFile(fifo);
+    });
+    EXPECT_EQ(Run({"--once"}, "once.log", std::chrono::seconds(60)), 1) << Log("once.log");
+    EXPECT_EQ(Count(Log("once.log"), "(CaFile) ist nicht lesbar."), 2) << Log("once.log");
 }
 
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)

@@ -2,6 +2,7 @@
 
 #include "ui_CPropPageAllgemein.h"
 
+#include "tarnwick/cycle/ConnectionTest.h"
 #include "tarnwick/cycle/CycleServices.h"
 #include "tarnwick/resources/ServiceHost.h"
 #include "tarnwick/resources/StringTable.h"
@@ -12,8 +13,7 @@
 #include "tarnwick/widgets/sheet/SheetMessages.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 namespace tarnwick {
@@ -78,41 +78,35 @@ void CPropPageAllgemein::Fill()
     m_ui->idc_1017->setText(QString::number(m_pSettings->GetWaitTimeInMin()));
 }
 
-namespace {
-
-// How long the test waits for a cycle step that still uses the transfer object.
-constexpr qint64 kBusyWaitMs = 10000;
-
-void WaitForIdleTransfer(const CInternetTransfer& transfer)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (transfer.IsBusy() && waited.elapsed() < kBusyWaitMs) {
-        // The step reports to the window while it ends: its messages must get through.
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-}
-
-} // namespace
-
 void CPropPageAllgemein::TestConnection()
 {
+    if (m_bTesting)
+        return;
+    m_bTesting = true;
+    m_ui->idc_1071->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // A step of the cycle still under way (a cancelled one ends soon) would make the test fail at once,
-    // and so would the cancel of the cycle paused for the sheet: the test is a new operation.
-    CInternetTransfer& transfer = Services().m_transfer;
-    WaitForIdleTransfer(transfer);
-    transfer.Cancel(false);
-    std::string address;
-    // The transfer blocks this thread; its status texts reach the main window meanwhile.
     const std::string typed = TypedServiceHost();
     const std::string url = m_bServiceHostEdited && resources::IsValidServiceHost(typed)
         ? resources::ClientIpUrlOf(typed)
         : Sheet()->Environment().clientIpUrl;
-    const bool reached = transfer.ReadClientAddress(address, url);
-    QApplication::restoreOverrideCursor();
+    // The answer comes back on this thread, and only while the page is still there.
+    ConnectionTest::Start(Sheet()->Environment().services, url,
+                          [page = QPointer<CPropPageAllgemein>(this)](bool reached) {
+                              QMetaObject::invokeMethod(
+                                  qApp,
+                                  [page, reached] {
+                                      QApplication::restoreOverrideCursor();
+                                      if (page)
+                                          page->OnConnectionTested(reached);
+                                  },
+                                  Qt::QueuedConnection);
+                          });
+}
+
+void CPropPageAllgemein::OnConnectionTested(bool reached)
+{
+    m_bTesting = false;
+    m_ui->idc_1071->setEnabled(true);
     if (reached) {
         ShowMessage(this, QMessageBox::Information, "Test erfolgreich",
                     "Der Server ist erreichbar.\r\nDie Client-IP-Adresse sollte nur vom Server abgeholt werden, "

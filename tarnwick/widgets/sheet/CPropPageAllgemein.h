@@ -26,6 +26,7 @@ public:
     // Button 1071: asks the address service and says whether it answered
     // (the host typed in 1075, when it is well-formed).
     void TestConnection();
+    void OnConnectionTested(bool reached);
     // The sheet's OK, once every page took its values: stores the host of
     // 1075 when it was edited (empty = the built-in host). False when it
     // could not be stored (said in a message).
@@ -42,6 +43,7 @@ private:
 
     std::unique_ptr<Ui::CPropPageAllgemein> m_ui;
     bool m_bServiceHostEdited = false; // the host is not part of the record: the page keeps it until OK
+    bool m_bTesting = false; // a connection test runs
 };
 
 } // namespace tarnwick

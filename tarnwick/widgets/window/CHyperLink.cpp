@@ -53,7 +53,7 @@ bool CHyperLink::Open()
         m_bVisited = visitedBefore;
         ApplyLook();
         update();
-        Q_EMIT OpenFailed(text);
+        Q_EMIT openFailed(text);
     };
     if (!OpenUrl(QUrl::fromUserInput(m_strUrl), this, failed))
         return false;

@@ -32,7 +32,7 @@ public:
 
 Q_SIGNALS:
     // What could not be opened and why (after the beep).
-    void OpenFailed(const QString& text);
+    void openFailed(const QString& text);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -23,7 +23,7 @@ CInfoDlg::CInfoDlg(QWidget* parent)
     m_ui->idc_1035->SetUrl(QString::fromStdString(resources::LoadString(resources::IDS_FORUM_URL)));
     connect(m_ui->idc_1, &QPushButton::clicked, this, &QDialog::accept);
     // The main window's status list lies behind this modal dialog: the failure shows here.
-    connect(m_ui->idc_1035, &CHyperLink::OpenFailed, this,
+    connect(m_ui->idc_1035, &CHyperLink::openFailed, this,
             [this](const QString& text) { QMessageBox::critical(this, QStringLiteral("Fehler"), text); });
 }
 

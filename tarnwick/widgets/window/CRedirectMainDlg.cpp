@@ -17,6 +17,7 @@
 #include "tarnwick/widgets/common/WhatsThisTexts.h"
 #include "tarnwick/widgets/window/CInfoDlg.h"
 #include "tarnwick/widgets/window/CSystemTray.h"
+#include "tarnwick/widgets/window/MainWindowIds.h"
 #include "tarnwick/widgets/window/SettingsSheetOpener.h"
 
 #include <QApplication>
@@ -66,12 +67,13 @@ QString ProtocolText(int uploadServiceType)
 
 } // namespace
 
-CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& title, TrayBackend* trayBackend,
-                                   QWidget* parent)
+CRedirectMainDlg::CRedirectMainDlg(ProgramSession& session, TrayBackend* trayBackend, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CRedirectMainDlg>())
-    , m_app(app)
+    , m_app(session.App())
+    , m_session(session)
 {
+    CRedirectApp& app = m_app;
     m_ui->setupUi(this);
     setWindowTitle(QString::fromStdString(app.m_strTitle));
     setWindowIcon(Icon(128));
@@ -90,22 +92,21 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
     m_tray->SetMainWindow(this);
     m_trayAdded = m_tray->AddToTray(QStringLiteral("Tarnwick"), Icon(128));
     m_tray->LoadFrames(CSystemTray::kFirstFrame, CSystemTray::kLastFrame);
-    connect(m_tray, &CSystemTray::Command, this, [this](int command) { OnCommand(command); });
+    connect(m_tray, &CSystemTray::commandChosen, this, [this](int command) { OnCommand(command); });
     // A notification area that starts after the program (the panel after the autostart entry) gets the icon then.
-    connect(m_tray, &CSystemTray::IconAdded, this, [this] {
+    connect(m_tray, &CSystemTray::iconAdded, this, [this] {
         if (m_iconRemoved)
             m_tray->WithdrawIcon();
         UpdateHideButton();
     });
 
     // The dial's progress belongs to the dial dialog, which shows it itself.
-    m_session = new ProgramSession(
-        app, title, *this, *this, [](const std::string&) {}, this);
-    connect(m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
-    connect(m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
-    connect(m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
+    m_session.AttachViews(this, this);
+    connect(&m_session, &ProgramSession::bringToFrontRequested, this, [this] { ShowAndActivate(); });
+    connect(&m_session, &ProgramSession::quitRequested, this, [this] { EndNow(0); });
+    connect(&m_session, &ProgramSession::ended, this, [this] { EndNow(0); });
     // Values stored by --set or another instance show at once, not only in the next cycle's lines.
-    connect(m_session, &ProgramSession::storedSettingsTaken, this, [this] { FillControls(); });
+    connect(&m_session, &ProgramSession::storedSettingsTaken, this, [this] { FillControls(); });
     // The end of the user's session: no question comes back, the settings are kept.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
         Cycle().StopPeriodic();
@@ -119,13 +120,13 @@ CRedirectMainDlg::CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& tit
 
 CRedirectMainDlg::~CRedirectMainDlg()
 {
-    // The cycle shows through this window: it goes before the widgets.
-    delete m_session;
+    // The cycle shows through this window: from now on it shows nothing.
+    m_session.AttachViews(nullptr, nullptr);
 }
 
 RedirectCycle& CRedirectMainDlg::Cycle()
 {
-    return m_session->Cycle();
+    return m_session.Cycle();
 }
 
 void CRedirectMainDlg::ConnectControls()
@@ -133,15 +134,15 @@ void CRedirectMainDlg::ConnectControls()
     const auto onClick = [this](QPushButton* button, int command) {
         connect(button, &QPushButton::clicked, this, [this, command] { OnCommand(command); });
     };
-    onClick(m_ui->idc_1008, 1008);
-    onClick(m_ui->idc_1014, 1014);
-    onClick(m_ui->idc_1019, 1019);
-    onClick(m_ui->idc_1039, 1039);
-    onClick(m_ui->idc_1050, 1050);
-    onClick(m_ui->idc_1032, 1032);
-    onClick(m_ui->idc_1044, 1044);
-    onClick(m_ui->idc_57670, 57670);
-    onClick(m_ui->idc_57665, 57665);
+    onClick(m_ui->idc_1008, main_window::kIdcFindAddresses);
+    onClick(m_ui->idc_1014, main_window::kIdcRedirectNow);
+    onClick(m_ui->idc_1019, main_window::kIdcPeriodic);
+    onClick(m_ui->idc_1039, main_window::kIdcTestRedirect);
+    onClick(m_ui->idc_1050, main_window::kIdcSettings);
+    onClick(m_ui->idc_1032, main_window::kIdcOptions);
+    onClick(m_ui->idc_1044, main_window::kIdcBrowseTemplate);
+    onClick(m_ui->idc_57670, main_window::kIdcHelp);
+    onClick(m_ui->idc_57665, CSystemTray::kCmdHideOrEnd);
     connect(m_ui->idc_1020, &QCheckBox::clicked, this, [this](bool checked) { OnAutostartClicked(checked); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { ShowHelp(); });
@@ -170,28 +171,28 @@ void CRedirectMainDlg::OnCommand(int command)
     if (m_ended)
         return;
     switch (command) {
-    case 1008:
+    case main_window::kIdcFindAddresses:
         Cycle().StartAddresses();
         break;
-    case 1014:
+    case main_window::kIdcRedirectNow:
         Cycle().StartCycle();
         break;
-    case 1019:
+    case main_window::kIdcPeriodic:
         Cycle().TogglePeriodic();
         break;
-    case 1039:
+    case main_window::kIdcTestRedirect:
         OpenAddress(m_app.m_settings.GetRedirectUrl());
         break;
-    case 1050:
+    case main_window::kIdcSettings:
         OpenSettingsSheet(QStringLiteral("Optionen"), 1);
         break;
-    case 1032:
+    case main_window::kIdcOptions:
         OpenSettingsSheet(QStringLiteral("Optionen"), 2);
         break;
-    case 1044:
+    case main_window::kIdcBrowseTemplate:
         OpenSettingsSheet(QStringLiteral("Einstellungen"), 3);
         break;
-    case 57670:
+    case main_window::kIdcHelp:
         ShowHelp();
         break;
     case kCmdAbout:

@@ -38,10 +38,9 @@ public:
     static constexpr int kCmdAbout = 0x0010; // "Inf&o über Tarnwick..." of the window's menu
     static constexpr int kCmdInfoIcon = 57664; // the program icon in the window
 
-    // app and title must outlive the window. trayBackend: none = the
-    // desktop's notification area (the window takes ownership).
-    CRedirectMainDlg(CRedirectApp& app, platform::TitleWindow& title, TrayBackend* trayBackend = nullptr,
-                     QWidget* parent = nullptr);
+    // Shows session (which must outlive the window) and its cycle. trayBackend:
+    // none = the desktop's notification area (the window takes ownership).
+    explicit CRedirectMainDlg(ProgramSession& session, TrayBackend* trayBackend = nullptr, QWidget* parent = nullptr);
     ~CRedirectMainDlg() override;
 
     // Shows the window and runs the start rules: the note about a missing
@@ -59,7 +58,7 @@ public:
     // Who shows the settings sheet (must outlive the window); without one the
     // sheet's buttons do nothing.
     void SetSettingsSheetOpener(SettingsSheetOpener* opener) { m_sheetOpener = opener; }
-    ProgramSession& Session() { return *m_session; }
+    ProgramSession& Session() { return m_session; }
     // The settings sheet on a tab (0 general ... 5 auto-dial): periodic
     // redirecting pauses while it is open; OK takes its copy into the live
     // record and saves it with the backup file.
@@ -113,7 +112,7 @@ private:
     std::unique_ptr<Ui::CRedirectMainDlg> m_ui;
     CRedirectApp& m_app;
     CSystemTray* m_tray = nullptr;
-    ProgramSession* m_session = nullptr;
+    ProgramSession& m_session;
     SettingsSheetOpener* m_sheetOpener = nullptr;
     bool m_trayAdded = false;
     bool m_iconRemoved = false; // the user removed the icon; an area that appears later must not bring it back

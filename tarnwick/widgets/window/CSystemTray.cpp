@@ -16,8 +16,8 @@ CSystemTray::CSystemTray(TrayBackend* backend, QObject* parent)
     , m_backend(backend ? backend : new QtTrayBackend)
 {
     m_backend->setParent(this);
-    connect(m_backend, &TrayBackend::Gesture, this, [this](TrayGesture gesture) { OnGesture(gesture); });
-    connect(m_backend, &TrayBackend::AvailabilityChanged, this, &CSystemTray::OnAvailabilityChanged);
+    connect(m_backend, &TrayBackend::gestureMade, this, [this](TrayGesture gesture) { OnGesture(gesture); });
+    connect(m_backend, &TrayBackend::availabilityChanged, this, &CSystemTray::OnAvailabilityChanged);
 
     m_blinkTimer.setTimerType(Qt::CoarseTimer);
     connect(&m_blinkTimer, &QTimer::timeout, this, &CSystemTray::OnBlinkTick);
@@ -44,7 +44,7 @@ void CSystemTray::BuildMenu()
     const auto add = [this](int command, const QString& text) {
         QAction* action = m_menu->addAction(text);
         action->setData(command);
-        connect(action, &QAction::triggered, this, [this, command] { Q_EMIT Command(command); });
+        connect(action, &QAction::triggered, this, [this, command] { Q_EMIT commandChosen(command); });
         return action;
     };
     QAction* show = add(kCmdShow, QString::fromUtf8("&Anzeigen"));
@@ -105,7 +105,7 @@ void CSystemTray::OnAvailabilityChanged(bool available)
     m_bWithdrawn = false;
     m_bAddPending = false;
     m_backend->WatchAvailability(false);
-    Q_EMIT IconAdded();
+    Q_EMIT iconAdded();
 }
 
 void CSystemTray::DeleteFromTray()
@@ -245,7 +245,7 @@ bool CSystemTray::HandleIconMessage(int iconId, TrayGesture gesture)
 void CSystemTray::RunDefaultCommand()
 {
     if (const int command = DefaultCommand())
-        Q_EMIT Command(command);
+        Q_EMIT commandChosen(command);
 }
 
 } // namespace tarnwick

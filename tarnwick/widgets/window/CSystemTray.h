@@ -74,9 +74,9 @@ public:
 
 Q_SIGNALS:
     // A command for the main window: a menu entry or the default command.
-    void Command(int commandId);
+    void commandChosen(int commandId);
     // A notification area appeared after AddToTray had failed, and the icon is in it now.
-    void IconAdded();
+    void iconAdded();
 
 private:
     void BuildMenu();

@@ -31,16 +31,16 @@ QtTrayBackend::QtTrayBackend(QObject* parent)
     connect(&m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         switch (reason) {
         case QSystemTrayIcon::Context:
-            Q_EMIT Gesture(TrayGesture::Context);
+            Q_EMIT gestureMade(TrayGesture::Context);
             break;
         case QSystemTrayIcon::Trigger:
-            Q_EMIT Gesture(m_bStatusNotifierItem ? TrayGesture::Activate : TrayGesture::Trigger);
+            Q_EMIT gestureMade(m_bStatusNotifierItem ? TrayGesture::Activate : TrayGesture::Trigger);
             break;
         case QSystemTrayIcon::DoubleClick:
-            Q_EMIT Gesture(TrayGesture::DoubleClick);
+            Q_EMIT gestureMade(TrayGesture::DoubleClick);
             break;
         case QSystemTrayIcon::MiddleClick:
-            Q_EMIT Gesture(TrayGesture::MiddleClick);
+            Q_EMIT gestureMade(TrayGesture::MiddleClick);
             break;
         case QSystemTrayIcon::Unknown:
             break;
@@ -101,7 +101,7 @@ void QtTrayBackend::PollAvailability()
     if (available == m_bLastAvailable)
         return;
     m_bLastAvailable = available;
-    Q_EMIT AvailabilityChanged(available);
+    Q_EMIT availabilityChanged(available);
 }
 
 } // namespace tarnwick

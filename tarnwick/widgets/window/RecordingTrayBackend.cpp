@@ -37,7 +37,7 @@ void RecordingTrayBackend::SetAvailable(bool available)
     if (!available)
         m_bShown = false;
     if (m_bWatching)
-        Q_EMIT AvailabilityChanged(available);
+        Q_EMIT availabilityChanged(available);
 }
 
 } // namespace tarnwick

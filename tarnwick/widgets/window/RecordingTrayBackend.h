@@ -23,7 +23,7 @@ public:
 
     // The desktop's side.
     void SetAvailable(bool available); // emits AvailabilityChanged while watched
-    void Perform(TrayGesture gesture) { Q_EMIT Gesture(gesture); }
+    void Perform(TrayGesture gesture) { Q_EMIT gestureMade(gesture); }
 
     // What the icon looks like now.
     bool IsShown() const { return m_bShown; }

@@ -39,8 +39,8 @@ public:
     virtual void WatchAvailability(bool watch) = 0;
 
 Q_SIGNALS:
-    void Gesture(tarnwick::TrayGesture gesture);
-    void AvailabilityChanged(bool available);
+    void gestureMade(tarnwick::TrayGesture gesture);
+    void availabilityChanged(bool available);
 };
 
 } // namespace tarnwick

@@ -3,6 +3,7 @@
 #include "platform/window/TitleWindow.h"
 #include "tarnwick/cycle/CycleServices.h"
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/dialup/RasOperations.h"
 #include "tarnwick/dialup/tests/support/NetworkManagerMock.h"
 #include "tarnwick/program/CRedirectApp.h"
@@ -28,25 +29,13 @@
 
 #include <functional>
 
-    using namespace tarnwick;
+using namespace tarnwick;
+using tarnwick::test::PumpUntil;
 using velt::testing::NetworkManagerMock;
 
 namespace {
 
 const char* const kProgramDir = TARNWICK_PROGRAM_DIR "/";
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 class WindowDialTest : public ::testing::Test
 {
@@ -71,13 +60,15 @@ protected:
     void TearDown() override
     {
         m_window.reset();
-        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
+        m_session.reset();
+        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::milliseconds(15000));
     }
 
     CRedirectMainDlg& Window()
     {
         if (!m_window) {
-            m_window = std::make_unique<CRedirectMainDlg>(m_app, m_title, new RecordingTrayBackend(true));
+            m_session = std::make_unique<ProgramSession>(m_app, m_title);
+            m_window = std::make_unique<CRedirectMainDlg>(*m_session, new RecordingTrayBackend(true));
             RasFunctionTable& table = m_window->Session().Services()->m_rasFunctions;
             EXPECT_TRUE(LoadRasFunctionTable(table, nullptr, RAS_PROVIDER));
             m_window->Cycle().SetDialDialog(
@@ -130,6 +121,7 @@ protected:
     std::string m_profile;
     CRedirectApp m_app;
     platform::TitleWindow m_title;
+    std::unique_ptr<ProgramSession> m_session;
     std::unique_ptr<CRedirectMainDlg> m_window;
     bool m_dialOnUiThread = false;
     QString m_dialogEntry;

@@ -8,6 +8,7 @@
 #include "tarnwick/widgets/sheet/PropertySheetOpener.h"
 #include "tarnwick/widgets/window/CRedirectMainDlg.h"
 #include "tarnwick/widgets/window/CSystemTray.h"
+#include "tarnwick/widgets/window/MainWindowIds.h"
 #include "tarnwick/widgets/window/RecordingTrayBackend.h"
 #include "testing/FreeTcpPort.h"
 #include "testing/TempHome.h"
@@ -60,7 +61,8 @@ TEST(OpenSettingsSheet, OkTakesTheCopySavesWithBackupAndRestartsPeriodicRedirect
 
     platform::TitleWindow title;
     {
-        CRedirectMainDlg window(app, title, new RecordingTrayBackend(true));
+        ProgramSession session(app, title);
+        CRedirectMainDlg window(session, new RecordingTrayBackend(true));
         PropertySheetOpener opener(app, window.Session().Services());
         window.SetSettingsSheetOpener(&opener);
         window.Cycle().StartPeriodic();
@@ -75,7 +77,7 @@ TEST(OpenSettingsSheet, OkTakesTheCopySavesWithBackupAndRestartsPeriodicRedirect
             sheet.findChild<QLineEdit*>(QStringLiteral("idc_1017"))->setText(QStringLiteral("5"));
             sheet.OkButton()->click();
         });
-        window.OnCommand(1050);
+        window.OnCommand(main_window::kIdcSettings);
         EXPECT_TRUE(pausedWhileOpen);
         EXPECT_EQ(openedOn, CPropSheetRedirectProperties::kRedirectFrom);
         EXPECT_EQ(app.m_settings.GetWaitTimeInMin(), 5);
@@ -96,7 +98,7 @@ TEST(OpenSettingsSheet, OkTakesTheCopySavesWithBackupAndRestartsPeriodicRedirect
             sheet.findChild<QLineEdit*>(QStringLiteral("idc_1052"))->setText(QStringLiteral("anders.example"));
             sheet.findChild<QPushButton*>(QStringLiteral("idc_2"))->click();
         });
-        window.OnCommand(1044);
+        window.OnCommand(main_window::kIdcBrowseTemplate);
         EXPECT_EQ(app.m_settings.GetUploadServer(), "domain");
         EXPECT_TRUE(window.Cycle().IsPeriodic());
         window.Cycle().StopPeriodic();

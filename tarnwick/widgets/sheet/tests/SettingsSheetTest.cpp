@@ -75,6 +75,12 @@ protected:
         return *m_sheet;
     }
 
+    // The connection test answers when the service did: its box comes then.
+    bool WaitForBoxes(qsizetype count)
+    {
+        return QTest::qWaitFor([&] { return m_boxes.size() >= count; }, 30000) && m_boxes.size() == count;
+    }
+
     template<typename T = QWidget>
     T* Control(int page, int id)
     {
@@ -188,7 +194,7 @@ TEST_F(SettingsSheetTest, ConnectionTestFailureClearsTheServerBoxAndEnablesOk)
     settings.SetModified(0);
     Open(CPropSheetRedirectProperties::kGeneral, settings);
     Control<QPushButton>(0, 1071)->click();
-    ASSERT_EQ(m_boxes.size(), 1);
+    ASSERT_TRUE(WaitForBoxes(1));
     EXPECT_TRUE(m_boxes[0].startsWith(QStringLiteral("Der Server ist nicht erreichbar!\nDie Client-IP-Adresse")));
     EXPECT_FALSE(Control<QCheckBox>(0, 1070)->isChecked());
     EXPECT_EQ(m_sheet->Settings().GetClientIpByServer(), 0);
@@ -198,7 +204,7 @@ TEST_F(SettingsSheetTest, ConnectionTestFailureClearsTheServerBoxAndEnablesOk)
     m_environment.clientIpUrl = nginx.url("/Tarnwick/GetClientIP.asp?TextOnly=1");
     Open(CPropSheetRedirectProperties::kGeneral, settings);
     Control<QPushButton>(0, 1071)->click();
-    ASSERT_EQ(m_boxes.size(), 2);
+    ASSERT_TRUE(WaitForBoxes(2));
     EXPECT_EQ(m_boxes[1],
               QStringLiteral("Der Server ist erreichbar.\nDie Client-IP-Adresse sollte nur vom Server "
                              "abgeholt werden, wenn die direkte Ermittlung fehlschlägt."));
@@ -213,8 +219,9 @@ TEST_F(SettingsSheetTest, ConnectionTestFailureClearsTheServerBoxAndEnablesOk)
     ASSERT_TRUE(QTest::qWaitFor([&] { return transfer.IsBusy(); }, 5000));
     QTimer::singleShot(300, [&] { transfer.Cancel(true); });
     Control<QPushButton>(0, 1071)->click();
+    const bool answered = WaitForBoxes(3);
     step.join();
-    ASSERT_EQ(m_boxes.size(), 3);
+    ASSERT_TRUE(answered);
     EXPECT_TRUE(m_boxes[2].startsWith(QStringLiteral("Der Server ist erreichbar.")));
 }
 
@@ -538,7 +545,7 @@ TEST_F(SettingsSheetTest, ConnectionTestAsksTheTypedHost)
     const QString hostAndPort = QUrl(QString::fromStdString(nginx.url("/"))).authority();
     QTest::keyClicks(Field(0, 1075), hostAndPort);
     Control<QPushButton>(0, 1071)->click();
-    ASSERT_EQ(m_boxes.size(), 1);
+    ASSERT_TRUE(WaitForBoxes(1));
     EXPECT_TRUE(m_boxes[0].startsWith(QStringLiteral("Der Server ist erreichbar."))) << m_boxes[0].toStdString();
 }
 
@@ -549,7 +556,7 @@ TEST_F(SettingsSheetTest, ReturnPressesTheFocusedButton)
     Control<QCheckBox>(0, 1069)->click(); // OK available
     // The key goes where the focus would send it.
     QTest::keyClick(Control(0, 1071), Qt::Key_Return);
-    ASSERT_EQ(m_boxes.size(), 1) << "the connection test ran";
+    ASSERT_TRUE(WaitForBoxes(1)) << "the connection test ran";
     EXPECT_TRUE(m_sheet->isVisible()) << "OK was not pressed";
     QTest::keyClick(Field(0, 1017), Qt::Key_Return);
     EXPECT_FALSE(m_sheet->isVisible());

@@ -59,7 +59,7 @@ TEST(CHyperLink, FailureKeepsTheColourAndSuccessTurnsItVisitedForGood)
     CHyperLink link;
     link.setText(QStringLiteral("zum Forum"));
     link.SetUrl(QStringLiteral("http://127.0.0.1/forum"));
-    QSignalSpy failed(&link, &CHyperLink::OpenFailed);
+    QSignalSpy failed(&link, &CHyperLink::openFailed);
 
     EXPECT_FALSE(link.Open());
     ASSERT_EQ(failed.size(), 1);
@@ -85,7 +85,7 @@ TEST(CHyperLink, EmptyLabelWithoutAddressOpensNothingAndSaysSo)
     Browser browser;
     ScopedUrlOpener seam(browser.Opener());
     CHyperLink link;
-    QSignalSpy failed(&link, &CHyperLink::OpenFailed);
+    QSignalSpy failed(&link, &CHyperLink::openFailed);
     EXPECT_FALSE(link.Open());
     EXPECT_TRUE(browser.opened.isEmpty());
     EXPECT_EQ(failed.size(), 1);

@@ -19,7 +19,7 @@ struct TrayFixture : ::testing::Test
 {
     RecordingTrayBackend* area = new RecordingTrayBackend;
     CSystemTray tray {area};
-    QSignalSpy commands {&tray, &CSystemTray::Command};
+    QSignalSpy commands {&tray, &CSystemTray::commandChosen};
 
     void SetUp() override
     {
@@ -184,7 +184,7 @@ TEST(CSystemTrayWithoutArea, DoesNothingUntilAnAreaAppearsThenAddsTheIcon)
 {
     auto* area = new RecordingTrayBackend(false);
     CSystemTray tray(area);
-    QSignalSpy added(&tray, &CSystemTray::IconAdded);
+    QSignalSpy added(&tray, &CSystemTray::iconAdded);
 
     EXPECT_FALSE(tray.IsSystemTrayAvailable());
     EXPECT_FALSE(tray.AddToTray(QStringLiteral("Tarnwick"), Icon(128)));

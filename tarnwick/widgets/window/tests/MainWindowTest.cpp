@@ -2,9 +2,11 @@
 
 #include "platform/window/TitleWindow.h"
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/program/AutostartEntry.h"
 #include "tarnwick/program/CRedirectApp.h"
 #include "tarnwick/program/ComponentRegistration.h"
+#include "tarnwick/program/ProgramSession.h"
 #include "tarnwick/resources/RegistryPaths.h"
 #include "tarnwick/settings/ProductKey.h"
 #include "tarnwick/widgets/common/Artwork.h"
@@ -37,25 +39,13 @@
 #include <functional>
 
 using namespace tarnwick;
+using tarnwick::test::PumpUntil;
 using velt::testing::FtpServer;
 using velt::testing::NginxServer;
 
 namespace {
 
 const char* const kProgramDir = TARNWICK_PROGRAM_DIR "/";
-
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 std::string HiveBytes()
 {
@@ -89,14 +79,16 @@ protected:
     void TearDown() override
     {
         m_window.reset();
-        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, 15000);
+        m_session.reset();
+        PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::milliseconds(15000));
     }
 
     CRedirectMainDlg& Window(bool notificationArea = true)
     {
         if (!m_window) {
             m_area = new RecordingTrayBackend(notificationArea);
-            m_window = std::make_unique<CRedirectMainDlg>(m_app, m_title, m_area);
+            m_session = std::make_unique<ProgramSession>(m_app, m_title);
+            m_window = std::make_unique<CRedirectMainDlg>(*m_session, m_area);
             m_ended = std::make_unique<QSignalSpy>(m_window.get(), &CRedirectMainDlg::programEnded);
         }
         return *m_window;
@@ -142,6 +134,7 @@ protected:
     std::unique_ptr<NginxServer> m_nginx;
     CRedirectApp m_app;
     platform::TitleWindow m_title; // unclaimed: no later starts reach this window
+    std::unique_ptr<ProgramSession> m_session;
     RecordingTrayBackend* m_area = nullptr;
     std::unique_ptr<CRedirectMainDlg> m_window;
     std::unique_ptr<QSignalSpy> m_ended;
@@ -314,7 +307,8 @@ TEST_F(MainWindowTest, FailedCycleInAHiddenWindowBlinksUntilTheWindowOpens)
     EXPECT_TRUE(Control<QPlainTextEdit>(1021)->toPlainText().contains(
         QStringLiteral("IP-Adressen konnten nicht ermittelt werden.")));
     EXPECT_TRUE(Window().Tray().IsBlinking());
-    ASSERT_TRUE(PumpUntil([&] { return m_area->ShownIcon().cacheKey() == Icon(142).cacheKey(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return m_area->ShownIcon().cacheKey() == Icon(142).cacheKey(); },
+                          std::chrono::milliseconds(2000)));
 
     m_area->Perform(TrayGesture::DoubleClick);
     EXPECT_TRUE(Window().isVisible());
@@ -427,7 +421,7 @@ TEST_F(MainWindowTest, LauncherMissingOrFailingShowsWhyInTheStatusList)
         velt::testing::ScopedEnv path("PATH", c.path);
         status->clear();
         QTest::mouseClick(Control<QPushButton>(1039), Qt::LeftButton);
-        ASSERT_TRUE(PumpUntil([&] { return !status->toPlainText().isEmpty(); }, 10000));
+        ASSERT_TRUE(PumpUntil([&] { return !status->toPlainText().isEmpty(); }, std::chrono::milliseconds(10000)));
         EXPECT_TRUE(status->toPlainText().endsWith(expected + QString::fromUtf8(c.reason)))
             << status->toPlainText().toStdString();
     }
