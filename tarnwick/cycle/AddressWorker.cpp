@@ -116,7 +116,7 @@ void AddressWorker(AddressJob job)
     } else if (job.clientIpByServer == 1) {
         found = FindAddressesWithService(job, window);
     } else {
-        found = FindAddressesWithComponent(job.redirectUrl, window);
+        found = FindAddressesWithComponent(job.testUrl.empty() ? job.redirectUrl : job.testUrl, window);
     }
     window.PostMessage(WM_ADDRESSES_DONE, found ? 1 : 0, 0);
 }

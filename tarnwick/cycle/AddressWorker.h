@@ -23,6 +23,7 @@ struct TARNWICK_EXPORT AddressJob
     DialRequest dial; // AutoDialConnection, AutoDialUsername, AutoDialPW
     int clientIpByServer = 0;
     std::string redirectUrl;
+    std::string testUrl; // where the component's test connection goes; empty: redirectUrl
     std::string clientIpUrl; // the address service (string 102)
     DialSessionFactory dialSessions;
     DialStatusSink dialStatus;

@@ -16,6 +16,23 @@ void CheckWorker(CheckJob job)
     window.PostMessage(WM_CHECK_DONE, 1, 0);
 }
 
+void DnsWorker(DnsJob job)
+{
+    MessageTarget& window = *job.window;
+    const DnsUpdateState stored = DnsUpdateState::Load();
+    DnsUpdateState state = stored;
+    DnsStepResult result = KeepNameCurrent(job.settings, job.address, state, static_cast<int64_t>(job.now));
+    // Without the stored stop or wait the next run would ask the service again.
+    if (!(state == stored) && !state.save()) {
+        result.lines.emplace_back("DNS-Name: Die Antwort des Aktualisierungsdienstes konnte nicht gespeichert werden.");
+        result.current = false;
+        result.heldBack = false;
+    }
+    for (const std::string& line : result.lines)
+        window.SendMessage(WM_INFO_TEXT, 1, reinterpret_cast<intptr_t>(line.c_str()));
+    window.PostMessage(WM_DNS_DONE, result.current ? kDnsCurrent : result.heldBack ? kDnsHeldBack : kDnsFailed, 0);
+}
+
 void UploadWorker(UploadJob job)
 {
     MessageTarget& window = *job.window;

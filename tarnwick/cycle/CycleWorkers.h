@@ -2,9 +2,11 @@
 
 #include "tarnwick/logic/TarnwickExport.h"
 
+#include "tarnwick/dns/DnsNameKeeper.h"
 #include "tarnwick/messages/MessageTarget.h"
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -33,6 +35,24 @@ struct TARNWICK_EXPORT UploadJob
     bool tls = false; // FTP over TLS or PUT over https
     std::shared_ptr<MessageTarget> window;
 };
+
+// What the DNS step needs, copied when it starts.
+struct TARNWICK_EXPORT DnsJob
+{
+    std::shared_ptr<CycleServices> services; // kept alive while the step runs
+    DnsNameSettings settings;
+    std::string address; // the address the cycle found
+    std::time_t now = 0;
+    std::shared_ptr<MessageTarget> window;
+};
+
+// How the DNS step ended (WM_DNS_DONE's wParam).
+enum DnsStepEnd : uintptr_t { kDnsFailed = 0, kDnsCurrent = 1, kDnsHeldBack = 2 };
+
+// Keeps the DNS name current with the state the update service left in the
+// settings store, saves that state, sends the step's status lines
+// (WM_INFO_TEXT) and ends with WM_DNS_DONE (posted).
+TARNWICK_EXPORT void DnsWorker(DnsJob job);
 
 // Reads where the published page leads (WM_REDIRECT_TARGET, sent) and ends
 // with WM_CHECK_DONE (posted), also when the page could not be read.

@@ -12,6 +12,7 @@
 #include "tarnwick/cycle/UiMessageChannel.h"
 #include "tarnwick/cycle/WorkerThreadHandle.h"
 #include "tarnwick/dialup/DialProgress.h"
+#include "tarnwick/dns/DnsValueRules.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/settings/CRedirectSettings.h"
 
@@ -151,6 +152,7 @@ void RedirectCycle::BeginRun(bool addressesOnly)
     m_view.ClearStatusList();
     m_bAddressesOnly = addressesOnly;
     m_bCancelled = false;
+    m_nNameStep = -1;
     m_view.SetAddressesButtonLabel(cycle_texts::kCancelLabel);
     if (!addressesOnly)
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
@@ -263,6 +265,7 @@ void RedirectCycle::StartAddressWorker()
                             m_settings.GetAutoDialPW()};
     job.clientIpByServer = m_settings.GetClientIpByServer();
     job.redirectUrl = m_settings.GetRedirectUrl();
+    job.testUrl = TestConnectionUrl();
     job.clientIpUrl = m_context.clientIpUrl;
     job.dialSessions = m_context.dialSessions;
     job.dialStatus = m_context.dialStatus;
@@ -297,6 +300,78 @@ void RedirectCycle::StartUploadWorker()
         m_channel->PostMessage(WM_UPLOAD_DONE, 0, 0);
 }
 
+// With DnsUpdate on, the name's step runs first; then the page's steps, unless
+// RedirectPage=0 leaves them out (only with a name to keep, so that a cycle
+// always has a target).
+bool RedirectCycle::PageStepsOn() const
+{
+    return m_settings.GetRedirectPage() != 0 || m_settings.GetDnsUpdate() == 0;
+}
+
+std::string RedirectCycle::TestConnectionUrl() const
+{
+    return PageStepsOn() ? std::string() : DnsServerTestUrl(m_settings.GetDnsUpdate(), m_settings.GetDnsServer());
+}
+
+void RedirectCycle::StartStepsAfterAddresses()
+{
+    if (m_settings.GetDnsUpdate() != 0)
+        StartDnsWorker();
+    else
+        StartCheckWorker();
+}
+
+void RedirectCycle::StartDnsWorker()
+{
+    DnsJob job;
+    job.services = m_services;
+    job.settings.kind = m_settings.GetDnsUpdate();
+    job.settings.name = m_settings.GetDnsName();
+    job.settings.server = m_settings.GetDnsServer();
+    job.settings.user = m_settings.GetDnsUser();
+    job.settings.password = m_settings.GetDnsPassword();
+    job.settings.key = m_settings.GetDnsKey();
+    job.settings.checkServer = m_settings.GetDnsCheckServer();
+    job.settings.caFile = m_settings.GetCaFile();
+    // The address step's result: the local address, IPv4 dotted or IPv6; its form gives the record type.
+    job.address = m_settings.GetLocalServerName();
+    job.now = Now();
+    job.window = m_channel;
+    if (!Launch(&DnsWorker, std::move(job))) {
+        m_bCancelled = true;
+        m_channel->PostMessage(WM_DNS_DONE, kDnsFailed, 0);
+    }
+}
+
+void RedirectCycle::OnDnsDone(uintptr_t end)
+{
+    m_nNameStep = static_cast<int>(end);
+    m_bCycleBusy = false;
+    m_view.SetCycleButtonLabel(cycle_texts::kCycleLabel);
+    if (end != kDnsCurrent)
+        NotifyUser();
+    if (m_bCancelled) {
+        Finish(Outcome::Cancelled);
+    } else if (PageStepsOn()) {
+        m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
+        m_bCycleBusy = true;
+        m_transfer.Cancel(false);
+        StartCheckWorker();
+    } else {
+        Finish(Outcome::NameCurrent);
+    }
+}
+
+// The cycle's outcome with the name's step in it: every enabled target must be current.
+RedirectCycle::Outcome RedirectCycle::WithNameStep(Outcome outcome) const
+{
+    const bool pageFine
+        = outcome == Outcome::AlreadyCurrent || outcome == Outcome::Uploaded || outcome == Outcome::NameCurrent;
+    if (m_nNameStep < 0 || m_nNameStep == kDnsCurrent || !pageFine)
+        return outcome;
+    return m_nNameStep == kDnsHeldBack ? Outcome::NameHeldBack : Outcome::NameFailed;
+}
+
 intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam)
 {
     const char* text = reinterpret_cast<const char*>(lParam);
@@ -315,6 +390,9 @@ intptr_t RedirectCycle::WindowProc(uint32_t message, uintptr_t wParam, intptr_t 
         return 0;
     case WM_UPLOAD_DONE:
         OnUploadDone(wParam != 0);
+        return 0;
+    case WM_DNS_DONE:
+        OnDnsDone(wParam);
         return 0;
     case WM_GENERATE_PAGE:
         return OnGeneratePage();
@@ -402,7 +480,7 @@ void RedirectCycle::OnAddressesDone(bool found)
         m_view.SetCycleButtonLabel(cycle_texts::kCancelLabel);
         m_bCycleBusy = true;
         m_transfer.Cancel(false);
-        StartCheckWorker();
+        StartStepsAfterAddresses();
     }
     m_attention.StopBlinking();
     m_view.SetRedirectAddress(RedirectAddress());
@@ -480,6 +558,7 @@ void RedirectCycle::AddStatusLine(const std::string& text)
 
 void RedirectCycle::Finish(Outcome outcome)
 {
+    outcome = WithNameStep(outcome);
     PlanNextRun(outcome);
     Q_EMIT cycleEnded(outcome);
 }
@@ -488,7 +567,9 @@ void RedirectCycle::PlanNextRun(Outcome outcome)
 {
     if (m_nPeriodTimerId != kPeriodTimerId || m_bAddressesOnly)
         return;
-    const bool failed = outcome == Outcome::AddressesFailed || outcome == Outcome::UploadFailed;
+    // A held-back name is not tried sooner: the service's stop or wait holds.
+    const bool failed
+        = outcome == Outcome::AddressesFailed || outcome == Outcome::UploadFailed || outcome == Outcome::NameFailed;
     const bool runAgain = m_bRunWhenIdle && !m_bCancelled;
     m_bRunWhenIdle = false;
     if (runAgain) {

@@ -54,6 +54,9 @@ public:
         Uploaded,
         UploadFailed,
         Cancelled, // a step ended after a cancel and the cycle went no further
+        NameCurrent, // DNS name only (RedirectPage=0): the name was current or has been updated
+        NameFailed, // the page is fine or off, but the DNS name could not be checked or updated
+        NameHeldBack, // the update service's stop or wait holds the name's update back
     };
 
     struct Context
@@ -146,6 +149,12 @@ private:
     void StartAddressWorker();
     void StartCheckWorker();
     void StartUploadWorker();
+    void StartStepsAfterAddresses();
+    void StartDnsWorker();
+    void OnDnsDone(uintptr_t end);
+    bool PageStepsOn() const;
+    std::string TestConnectionUrl() const;
+    Outcome WithNameStep(Outcome outcome) const;
     template<typename Job>
     bool Launch(void (*worker)(Job), Job job);
 
@@ -188,6 +197,7 @@ private:
     std::string m_strPage;
     std::string m_strCurrentTarget;
     bool m_bCycleBusy = false;
+    int m_nNameStep = -1; // the DNS step's DnsStepEnd in this run; -1 when it did not run
     DialDialog m_dialDialog;
     DialDialogCall* m_pDialCall = nullptr; // while the dialog runs
 

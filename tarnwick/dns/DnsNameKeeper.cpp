@@ -53,6 +53,7 @@ DnsStepResult KeepNameCurrent(const DnsNameSettings& settings, const std::string
     state.settings = settings.fingerprint();
     const bool service = settings.kind == DnsNameSettings::UpdateService;
     if (service && !state.stopReason.empty()) {
+        result.heldBack = true;
         result.lines.push_back("DNS-Name " + settings.name + " wird nicht aktualisiert, bis eine DNS-Einstellung "
                                + "geändert wird: " + state.stopReason);
         return result;
@@ -85,6 +86,7 @@ DnsStepResult KeepNameCurrent(const DnsNameSettings& settings, const std::string
         return result;
     }
     if (now < state.waitUntil) {
+        result.heldBack = true;
         result.lines.push_back("DNS-Name " + settings.name + ": Der Aktualisierungsdienst wird erst ab "
                                + ClockTime(state.waitUntil) + " wieder gefragt.");
         return result;
@@ -105,11 +107,13 @@ DnsStepResult KeepNameCurrent(const DnsNameSettings& settings, const std::string
         break;
     case DynDnsAnswer::Verdict::Stop:
         state.stopReason = answer.text;
+        result.heldBack = true;
         result.lines.push_back("DNS-Name " + settings.name + " wird nicht aktualisiert, bis eine DNS-Einstellung "
                                + "geändert wird: " + answer.text);
         break;
     case DynDnsAnswer::Verdict::Wait:
         state.waitUntil = now + kDynDnsQuietSeconds;
+        result.heldBack = true;
         result.lines.push_back("DNS-Name " + settings.name + " wurde nicht aktualisiert: " + answer.text
                                + " Nächster Versuch ab " + ClockTime(state.waitUntil) + ".");
         break;

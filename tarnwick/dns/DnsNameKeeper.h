@@ -29,6 +29,9 @@ struct TARNWICK_EXPORT DnsNameSettings
 struct TARNWICK_EXPORT DnsStepResult
 {
     bool current = false;
+    // Not current because the update service's stop or wait holds the
+    // request back: trying again sooner would not send it either.
+    bool heldBack = false;
     std::vector<std::string> lines;
 };
 

@@ -19,6 +19,8 @@ struct TARNWICK_EXPORT DnsUpdateState
     std::string sentAddress; // the address the service last took ...
     int64_t sentAt = 0; // ... and when
 
+    bool operator==(const DnsUpdateState&) const = default;
+
     // The stored state; empty when none is stored.
     static DnsUpdateState Load();
     // False when the store could not be written.

@@ -142,6 +142,24 @@ std::optional<DynDnsServer> ParseDynDnsServer(std::string_view text)
     return server;
 }
 
+std::string DnsServerTestUrl(int kind, std::string_view server)
+{
+    std::optional<DnsEndpoint> endpoint;
+    bool tls = false;
+    if (kind == 1) {
+        if (const std::optional<DynDnsServer> service = ParseDynDnsServer(server)) {
+            endpoint = service->endpoint;
+            tls = service->tls;
+        }
+    } else if (kind == 2) {
+        endpoint = ParseDnsEndpoint(server, 53);
+    }
+    if (!endpoint)
+        return {};
+    const std::string host = IsIpv6(endpoint->host) ? "[" + endpoint->host + "]" : endpoint->host;
+    return (tls ? "https://" : "http://") + host + ":" + std::to_string(endpoint->port) + "/";
+}
+
 std::optional<TsigKey> ParseTsigKey(std::string_view text)
 {
     const size_t first = text.find(':');

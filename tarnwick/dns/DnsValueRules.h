@@ -48,6 +48,11 @@ struct TARNWICK_EXPORT DynDnsServer
 // "http://host[:port]" with a loopback host (port 80 unless named).
 TARNWICK_EXPORT std::optional<DynDnsServer> ParseDynDnsServer(std::string_view text);
 
+// Where a connection test reaches the DNS server of the kind (1 update
+// service, 2 primary server): "http(s)://host:port/"; empty when the server
+// does not parse.
+TARNWICK_EXPORT std::string DnsServerTestUrl(int kind, std::string_view server);
+
 // "hmac-sha256:keyname:base64secret" (also hmac-sha512); nullopt otherwise.
 TARNWICK_EXPORT std::optional<TsigKey> ParseTsigKey(std::string_view text);
 

@@ -23,6 +23,8 @@ inline constexpr uint32_t WM_STATUS_TEXT = 0x0432;
 // Sent by the address worker: run the dial progress dialog on the
 // user-interface thread; lParam = a DialDialogCall (tarnwick/cycle/DialDialogCall.h).
 inline constexpr uint32_t WM_RUN_DIAL_DIALOG = 0x0440;
+// Posted by the DNS worker when its step has ended; wParam a DnsStepEnd.
+inline constexpr uint32_t WM_DNS_DONE = 0x0441;
 
 // Posted to a thread (not a window) to abort a waiting socket step there.
 inline constexpr uint32_t WM_CANCEL_SOCKET_CALL = 0x07E9;

@@ -55,8 +55,8 @@ int HeadlessRunner::ExitCode() const
     if (m_mode == Mode::Periodic)
         return 0;
     const bool current = m_haveOutcome
-        && (m_lastOutcome == RedirectCycle::Outcome::AlreadyCurrent
-            || m_lastOutcome == RedirectCycle::Outcome::Uploaded);
+        && (m_lastOutcome == RedirectCycle::Outcome::AlreadyCurrent || m_lastOutcome == RedirectCycle::Outcome::Uploaded
+            || m_lastOutcome == RedirectCycle::Outcome::NameCurrent);
     return current ? kExitCurrent : kExitNotCurrent;
 }
 

@@ -29,7 +29,7 @@ public:
     enum class Mode { Periodic, Once };
 
     // Exit codes of once mode.
-    static constexpr int kExitCurrent = 0; // the page was current or has been uploaded
+    static constexpr int kExitCurrent = 0; // every target (page, DNS name) was current or has been updated
     static constexpr int kExitNotCurrent = 1;
 
     // Shows session's cycle on out until the runner goes.

@@ -62,7 +62,8 @@ constexpr std::pair<std::string_view, std::string_view> kSettingMeanings[] = {
     {"DnsPassword", "Kennwort beim dyndns2-Dienst (verschleiert gespeichert)"},
     {"DnsKey", "TSIG-Schlüssel hmac-sha256:Name:Base64-Geheimnis oder hmac-sha512:... (verschleiert gespeichert)"},
     {"DnsCheckServer", "Host[:Port] des DNS-Servers, der geprüft wird; leer: die zuständigen Server der Zone"},
-    {"RedirectPage", "1 = Umleitungsseite prüfen und hochladen, 0 = nur den DNS-Namen (Standard 1)"},
+    {"RedirectPage",
+     "1 = Umleitungsseite prüfen und hochladen, 0 = nur den DNS-Namen (bei DnsUpdate 1 oder 2) (Standard 1)"},
     {"ServiceHost", "Host oder Host:Port von Adressdienst, Forum und Updates; leer: eingebaut"},
 };
 
@@ -343,8 +344,9 @@ int SettingsCommandLine::Help()
              "\n"
              "  --headless              leitet ohne Fenster periodisch um; Statusmeldungen auf der\n"
              "                          Standardausgabe (für Server und den systemd-Dienst)\n"
-             "  --once                  ein Durchlauf ohne Fenster; Ende 0: Seite aktuell oder\n"
-             "                          hochgeladen, 1: nicht, 2: Tarnwick läuft bereits\n"
+             "  --once                  ein Durchlauf ohne Fenster; Ende 0: Seite (und DNS-Name, wenn\n"
+             "                          eingeschaltet) aktuell oder erneuert, 1: nicht, 2: Tarnwick\n"
+             "                          läuft bereits\n"
              "  --print-page            gibt die Seite aus, die ein Durchlauf mit den gespeicherten\n"
              "                          Einstellungen hochladen würde (Meldungen auf der Fehlerausgabe)\n"
              "  --set Name=Wert         ändert eine Einstellung; mehrere --set werden der Reihe nach\n"

@@ -1,9 +1,12 @@
-#include "tarnwick/cycle/CycleServices.h"
 #include "tarnwick/cycle/RedirectCycle.h"
+#include "tarnwick/cycle/CycleServices.h"
 
 #include "platform/registry/Registry.h"
 #include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/dialup/DialSession.h"
+#include "tarnwick/dns/DnsUpdate.h"
+#include "tarnwick/dns/tests/BindServer.h"
+#include "tarnwick/dns/tests/DynDnsService.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/program/ComponentRegistration.h"
 #include "tarnwick/settings/CRedirectSettings.h"
@@ -24,7 +27,7 @@
 #include <thread>
 #include <unistd.h>
 
-    using namespace tarnwick;
+using namespace tarnwick;
 using tarnwick::test::PumpUntil;
 using tarnwick::test::RecordingView;
 using Outcome = RedirectCycle::Outcome;
@@ -582,6 +585,52 @@ TEST_F(RedirectCycleTest, FailedPeriodicCycleIsRetriedSoonerUntilItSucceeds)
     Cycle().StartPeriodic();
     ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 5; }));
     EXPECT_FALSE(Cycle().IsRetrying());
+    Cycle().StopPeriodic();
+}
+
+// The name alone: a refused signed update fails the cycle and is tried again
+// sooner; the update service's stop holds it back without retries or requests.
+TEST_F(RedirectCycleTest, FailedNameIsRetriedSoonerUnlessTheServiceHoldsItBack)
+{
+    const tarnwick::testing::BindServer bind;
+    if (!bind.available())
+        GTEST_SKIP() << bind.skipReason();
+    tarnwick::testing::DynDnsService service(bind);
+    RedirectCycle::Context context;
+    context.programDirectory = tarnwick::test::BuildProgramDirectory();
+    context.firstRetry = std::chrono::milliseconds(200);
+    UseContext(std::move(context));
+    m_settings.SetRedirectPage(0);
+    m_settings.SetDnsUpdate(2);
+    m_settings.SetDnsName("home.example.test");
+    m_settings.SetDnsServer(bind.endpoint());
+    m_settings.SetDnsKey("hmac-sha256:tarnwick-key:d3JvbmcgZ2VoZWltbmlz");
+    m_settings.SetDnsCheckServer(bind.endpoint());
+    Cycle().StartPeriodic();
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
+    EXPECT_EQ(m_outcomes.back(), Outcome::NameFailed) << m_view.Joined();
+    EXPECT_TRUE(Cycle().IsRetrying());
+    m_settings.SetDnsKey(tarnwick::testing::BindServer::kKey256);
+    ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(m_outcomes.back(), Outcome::NameCurrent) << m_view.Joined();
+    EXPECT_FALSE(Cycle().IsRetrying());
+    EXPECT_FALSE(Contains("Webseite")) << m_view.Joined();
+
+    m_settings.SetDnsUpdate(1);
+    m_settings.SetDnsServer(service.server());
+    m_settings.SetDnsUser(service.kUser);
+    m_settings.SetDnsPassword("falsch");
+    // Changed behind the program's back, so that the service is asked.
+    ASSERT_TRUE(SendDnsUpdate("home.example.test", "192.0.2.5", bind.endpoint(), tarnwick::testing::BindServer::kKey512)
+                    .updated);
+    for (size_t run = 3; run <= 4; ++run) {
+        Cycle().StartCycle();
+        ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == run; }));
+        EXPECT_EQ(m_outcomes.back(), Outcome::NameHeldBack) << m_view.Joined();
+        EXPECT_FALSE(Cycle().IsRetrying());
+        EXPECT_TRUE(Contains("bis eine DNS-Einstellung geändert wird")) << m_view.Joined();
+    }
+    EXPECT_EQ(service.requests(), 1);
     Cycle().StopPeriodic();
 }
 

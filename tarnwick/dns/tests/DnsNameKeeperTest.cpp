@@ -4,93 +4,24 @@
 #include "tarnwick/dns/DynDnsRequest.h"
 #include "tarnwick/dns/PublishedRecords.h"
 #include "tarnwick/dns/tests/BindServer.h"
+#include "tarnwick/dns/tests/DynDnsService.h"
 
 #include "testing/FreeTcpPort.h"
 #include "testing/NginxServer.h"
-#include "testing/TcpPeer.h"
 #include "testing/TempHome.h"
 #include "testing/TestCertificates.h"
 
-#include <QByteArray>
-
 #include <gtest/gtest.h>
-
-#include <mutex>
 
 namespace tarnwick {
 namespace {
 
 using testing::BindServer;
-using velt::testing::PeerReply;
-using velt::testing::TcpPeer;
+using UpdateService = testing::DynDnsService;
 
 constexpr int64_t kStart = 1'700'000'000;
-constexpr const char* kUser = "kunde";
-constexpr const char* kPassword = "Geheim:1";
-
-// An update service as the protocol wants it: one GET /nic/update with Basic
-// authentication and the program's user agent; it answers the scripted word
-// and, for "good", publishes the address at the name server (unless told to
-// be slow about it). Every request is counted.
-class UpdateService
-{
-public:
-    explicit UpdateService(const BindServer& bind)
-        : m_bind(bind)
-        , m_peer([this](const std::string& received) { return answer(received); })
-    {
-    }
-
-    void script(std::string word, bool publish = true)
-    {
-        std::lock_guard lock(m_mutex);
-        m_word = std::move(word);
-        m_publish = publish;
-    }
-    int requests() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-    std::string server() const { return "http://127.0.0.1:" + std::to_string(m_peer.port()); }
-    uint16_t port() const { return m_peer.port(); }
-
-private:
-    PeerReply answer(const std::string& received)
-    {
-        if (received.find("\r\n\r\n") == std::string::npos)
-            return {};
-        std::lock_guard lock(m_mutex);
-        ++m_requests;
-        const std::string auth = "Authorization: Basic "
-            + QByteArray(std::string(kUser).append(":").append(kPassword).c_str()).toBase64().toStdString() + "\r\n";
-        const size_t query = received.find("GET /nic/update?hostname=");
-        const size_t ip = received.find("&myip=");
-        std::string word = m_word;
-        if (query != 0 || ip == std::string::npos)
-            word = "notfqdn";
-        else if (received.find(auth) == std::string::npos)
-            word = "badauth";
-        else if (received.find("\r\nUser-Agent: " + DynDnsUserAgent() + "\r\n") == std::string::npos)
-            word = "badagent";
-        if (word == "good" && m_publish) {
-            const std::string name = received.substr(25, ip - 25);
-            const std::string address = received.substr(ip + 6, received.find(' ', ip) - ip - 6);
-            SendDnsUpdate(name, address, m_bind.endpoint(), BindServer::kKey256);
-        }
-        const std::string status = word == "HTTP401" ? "401 Unauthorized" : "200 OK";
-        return {"HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(word.size())
-                    + "\r\nConnection: close\r\n\r\n" + word,
-                true};
-    }
-
-    const BindServer& m_bind;
-    mutable std::mutex m_mutex;
-    std::string m_word = "good";
-    bool m_publish = true;
-    int m_requests = 0;
-    TcpPeer m_peer;
-};
+constexpr const char* kUser = UpdateService::kUser;
+constexpr const char* kPassword = UpdateService::kPassword;
 
 class DnsNameKeeperTest : public ::testing::Test
 {
@@ -158,6 +89,7 @@ TEST_F(DnsNameKeeperTest, SignedUpdatesOnlyWhenThePublishedRecordDiffers)
     const DnsStepResult refused = Step(wrongKey, "198.51.100.21", kStart);
     EXPECT_FALSE(refused.current);
     EXPECT_TRUE(Says(refused, "(BADSIG)")) << refused.lines.back();
+    EXPECT_FALSE(refused.heldBack); // a refused signed update is tried again
 }
 
 TEST_F(DnsNameKeeperTest, UpdateServiceIsAskedOncePerChangeAndItsAnswersAreObeyedAcrossRuns)
@@ -181,8 +113,10 @@ TEST_F(DnsNameKeeperTest, UpdateServiceIsAskedOncePerChangeAndItsAnswersAreObeye
 
     // 911: nothing for 30 minutes, then one request again.
     m_updates.script("911");
-    EXPECT_FALSE(Step(m_dyn, "198.51.100.32", kStart).current);
-    EXPECT_FALSE(Step(m_dyn, "198.51.100.32", kStart + kDynDnsQuietSeconds - 1).current);
+    EXPECT_TRUE(Step(m_dyn, "198.51.100.32", kStart).heldBack);
+    const DnsStepResult quiet = Step(m_dyn, "198.51.100.32", kStart + kDynDnsQuietSeconds - 1);
+    EXPECT_FALSE(quiet.current);
+    EXPECT_TRUE(quiet.heldBack);
     EXPECT_EQ(m_updates.requests(), 4);
     m_updates.script("good");
     EXPECT_TRUE(Step(m_dyn, "198.51.100.32", kStart + kDynDnsQuietSeconds).current);
@@ -196,6 +130,7 @@ TEST_F(DnsNameKeeperTest, UpdateServiceIsAskedOncePerChangeAndItsAnswersAreObeye
     EXPECT_TRUE(Says(stopped, "(badauth)")) << stopped.lines.back();
     const DnsStepResult still = Step(wrong, "198.51.100.33", kStart + 24 * 3600);
     EXPECT_TRUE(Says(still, "bis eine DNS-Einstellung geändert wird")) << still.lines.back();
+    EXPECT_TRUE(still.heldBack);
     EXPECT_EQ(m_updates.requests(), 6);
     EXPECT_TRUE(Step(m_dyn, "198.51.100.33", kStart + 24 * 3600).current);
     EXPECT_EQ(m_updates.requests(), 7);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace tarnwick {
 namespace {
@@ -75,6 +76,19 @@ TEST(DnsValueRules, EndpointsKeysAndRecordTypesAreParsed)
     for (const auto& [address, type] : types)
         EXPECT_EQ(RecordTypeOf(address), type) << address;
     EXPECT_EQ(CanonicalAddress("2001:DB8:0:0::7"), "2001:db8::7");
+
+    // Where the connection test of a name-only cycle goes.
+    const std::tuple<int, const char*, const char*> tests[] = {
+        {1, "dyn.example.org", "https://dyn.example.org:443/"},
+        {1, "http://127.0.0.1:8080", "http://127.0.0.1:8080/"},
+        {1, "http://dyn.example.org", ""}, // clear text only on this machine
+        {2, "ns1.example.org", "http://ns1.example.org:53/"},
+        {2, "[2001:db8::53]:5353", "http://[2001:db8::53]:5353/"},
+        {2, "ns1.example.org:0", ""},
+        {0, "ns1.example.org", ""},
+    };
+    for (const auto& [kind, server, url] : tests)
+        EXPECT_EQ(DnsServerTestUrl(kind, server), url) << kind << " " << server;
 }
 
 TEST(DnsValueRules, EveryUpdateAnswerHasItsOwnGermanText)

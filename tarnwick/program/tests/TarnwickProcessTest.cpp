@@ -1,4 +1,7 @@
 #include "tarnwick/cycle/tests/CycleTestSupport.h"
+#include "tarnwick/dns/PublishedRecords.h"
+#include "tarnwick/dns/tests/BindServer.h"
+#include "tarnwick/dns/tests/DynDnsService.h"
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/ProductKey.h"
 
@@ -320,6 +323,67 @@ TEST_F(TarnwickProcessTest, AFifoAsCaFileEndsOnceAsUnreadable)
     });
     EXPECT_EQ(Run({"--once"}, "once.log", std::chrono::seconds(60)), 1) << Log("once.log");
     EXPECT_EQ(Count(Log("once.log"), "(CaFile) ist nicht lesbar."), 2) << Log("once.log");
+}
+
+// The name kept current alone: the component's test connection goes to the
+// zone's server (the page's server is not there), the first run updates the
+// record, the second finds it current and sends nothing; no page goes up.
+TEST_F(TarnwickProcessTest, OnceKeepsADnsNameCurrentAtTheZonesServerWithoutThePage)
+{
+    const tarnwick::testing::BindServer bind;
+    if (!bind.available())
+        GTEST_SKIP() << bind.skipReason();
+    const uint16_t closed = velt::testing::FreeTcpPort();
+    Store([&](CRedirectSettings& s) {
+        s.SetRedirectUrl("http://127.0.0.1:" + std::to_string(closed) + "/index.htm");
+        s.SetRedirectPage(0);
+        s.SetDnsUpdate(2);
+        s.SetDnsName("home.example.test");
+        s.SetDnsServer(bind.endpoint());
+        s.SetDnsKey(tarnwick::testing::BindServer::kKey256);
+        s.SetDnsCheckServer(bind.endpoint());
+    });
+    EXPECT_EQ(Run({"--once"}, "first.log"), 0) << Log("first.log");
+    EXPECT_EQ(Count(Log("first.log"), "DNS-Name home.example.test zeigt jetzt auf 127.0.0.1"), 1) << Log("first.log");
+    EXPECT_EQ(LookUpPublished("home.example.test", "A", bind.endpoint()).addresses,
+              std::vector<std::string> {"127.0.0.1"});
+    const long serial = bind.serial("example.test");
+    EXPECT_EQ(Run({"--once"}, "second.log"), 0) << Log("second.log");
+    EXPECT_EQ(Count(Log("second.log"), "zeigt bereits auf 127.0.0.1 und wird nicht geändert."), 1) << Log("second.log");
+    EXPECT_EQ(bind.serial("example.test"), serial);
+    EXPECT_TRUE(std::filesystem::is_empty(m_ftp.home()));
+    ExpectStampedLines(Log("second.log"));
+}
+
+// Beside the page: the service's refusal fails the run and holds every later
+// run back without a request, until a DNS setting changes.
+TEST_F(TarnwickProcessTest, OnceObeysTheUpdateServicesRefusalAcrossRuns)
+{
+    const tarnwick::testing::BindServer bind;
+    if (!bind.available())
+        GTEST_SKIP() << bind.skipReason();
+    tarnwick::testing::DynDnsService service(bind);
+    Store([&](CRedirectSettings& s) {
+        s.SetDnsUpdate(1);
+        s.SetDnsName("home.example.test");
+        s.SetDnsServer(service.server());
+        s.SetDnsUser(service.kUser);
+        s.SetDnsPassword("falsch");
+        s.SetDnsCheckServer(bind.endpoint());
+    });
+    EXPECT_EQ(Run({"--once"}, "first.log"), 1) << Log("first.log");
+    EXPECT_EQ(service.requests(), 1);
+    EXPECT_EQ(Count(Log("first.log"), "(badauth)"), 1) << Log("first.log");
+    EXPECT_EQ(Count(Log("first.log"), kUploaded), 1) << Log("first.log");
+    EXPECT_EQ(Run({"--once"}, "second.log"), 1) << Log("second.log");
+    EXPECT_EQ(service.requests(), 1);
+    EXPECT_EQ(Count(Log("second.log"), "bis eine DNS-Einstellung geändert wird"), 1) << Log("second.log");
+
+    Store([&](CRedirectSettings& s) { s.SetDnsPassword(service.kPassword); });
+    EXPECT_EQ(Run({"--once"}, "third.log"), 0) << Log("third.log");
+    EXPECT_EQ(service.requests(), 2);
+    EXPECT_EQ(Count(Log("third.log"), "zeigt jetzt auf 127.0.0.1"), 1) << Log("third.log");
+    EXPECT_EQ(Count(Log("third.log"), kCurrent), 1) << Log("third.log");
 }
 
 TEST_F(TarnwickProcessTest, OneInstanceOnlyAlsoWhenStartedAtOnce)
