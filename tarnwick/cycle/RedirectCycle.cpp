@@ -300,12 +300,10 @@ void RedirectCycle::StartUploadWorker()
         m_channel->PostMessage(WM_UPLOAD_DONE, 0, 0);
 }
 
-// With DnsUpdate on, the name's step runs first; then the page's steps, unless
-// RedirectPage=0 leaves them out (only with a name to keep, so that a cycle
-// always has a target).
+// With DnsUpdate on, the name's step runs first; then the page's steps.
 bool RedirectCycle::PageStepsOn() const
 {
-    return m_settings.GetRedirectPage() != 0 || m_settings.GetDnsUpdate() == 0;
+    return m_settings.IsRedirectPageOn();
 }
 
 std::string RedirectCycle::TestConnectionUrl() const
@@ -348,8 +346,6 @@ void RedirectCycle::OnDnsDone(uintptr_t end)
     m_nNameStep = static_cast<int>(end);
     m_bCycleBusy = false;
     m_view.SetCycleButtonLabel(cycle_texts::kCycleLabel);
-    if (end != kDnsCurrent)
-        NotifyUser();
     if (m_bCancelled) {
         Finish(Outcome::Cancelled);
     } else if (PageStepsOn()) {
@@ -559,6 +555,9 @@ void RedirectCycle::AddStatusLine(const std::string& text)
 void RedirectCycle::Finish(Outcome outcome)
 {
     outcome = WithNameStep(outcome);
+    // After the page's steps, which stop the blinking when they succeed.
+    if (outcome == Outcome::NameFailed || outcome == Outcome::NameHeldBack)
+        NotifyUser();
     PlanNextRun(outcome);
     Q_EMIT cycleEnded(outcome);
 }

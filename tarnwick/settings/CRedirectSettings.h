@@ -79,6 +79,9 @@ public:
     const std::string& GetDnsCheckServer() const { return m_DnsCheckServer; }
     // 0: the page steps are left out and only the name is kept current.
     int GetRedirectPage() const { return m_RedirectPage; }
+    // Whether cycles check and upload the page: RedirectPage=0 leaves it out
+    // only while a DNS name is kept current, so that a cycle always has a target.
+    bool IsRedirectPageOn() const { return m_RedirectPage != 0 || m_DnsUpdate == 0; }
 
     // Each setter stores a value that differs from the current one and then
     // sets Modified; an equal value changes nothing. Case-insensitive setters

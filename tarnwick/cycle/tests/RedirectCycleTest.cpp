@@ -610,6 +610,7 @@ TEST_F(RedirectCycleTest, FailedNameIsRetriedSoonerUnlessTheServiceHoldsItBack)
     ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
     EXPECT_EQ(m_outcomes.back(), Outcome::NameFailed) << m_view.Joined();
     EXPECT_TRUE(Cycle().IsRetrying());
+    EXPECT_TRUE(m_view.blinking);
     m_settings.SetDnsKey(tarnwick::testing::BindServer::kKey256);
     ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(m_outcomes.back(), Outcome::NameCurrent) << m_view.Joined();

@@ -49,7 +49,8 @@ void CPropPageRedirectFrom::Fill()
 
 bool CPropPageRedirectFrom::OnApply()
 {
-    if (!m_pSettings->GetPageFileName().empty())
+    // Without the page (only the DNS name kept current) its address may stay empty.
+    if (!m_pSettings->IsRedirectPageOn() || !m_pSettings->GetPageFileName().empty())
         return true;
     ShowMessage(this, QMessageBox::Critical, "Fehler",
                 "Es wurde kein Webseitenname mit angegeben.\r\nTragen Sie den Namen der Webseite am Ende der "

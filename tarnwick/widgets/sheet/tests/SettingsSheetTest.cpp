@@ -243,6 +243,16 @@ TEST_F(SettingsSheetTest, AddressWithoutPageNameKeepsTheSheetOnItsTab)
     Field(1, 1049)->setText(QStringLiteral("http://www.example.org/start.htm"));
     EXPECT_TRUE(PressOk());
     EXPECT_EQ(m_sheet->Settings().GetRedirectUrl(), "http://www.example.org/start.htm");
+
+    // With the page off and a DNS name kept current instead, the rule does not hold OK back.
+    CRedirectSettings nameOnly;
+    nameOnly.SetDnsUpdate(1);
+    nameOnly.SetRedirectPage(0);
+    m_boxes.clear();
+    Open(CPropSheetRedirectProperties::kRedirectFrom, nameOnly);
+    Field(1, 1049)->setText(QStringLiteral("http://www.example.org/"));
+    EXPECT_TRUE(PressOk());
+    EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join(QStringLiteral("|")).toStdString();
 }
 
 TEST_F(SettingsSheetTest, ProtocolChoiceSetsThePortAndTheAddressShowsIt)
