@@ -27,6 +27,10 @@ bool IsStampedStatusLine(std::string_view line);
 // module is found from it.
 std::string BuildProgramDirectory();
 
+// LocalServerName as the product key holds it (the record does not load it):
+// what a program that saved its settings left there.
+std::string StoredLocalServerName();
+
 // A window that records what the cycle shows and does.
 class RecordingView : public CycleView, public AttentionView
 {
