@@ -4,6 +4,7 @@
 #include "platform/internet/InternetConnection.h"
 #include "platform/internet/InternetConstants.h"
 #include "platform/url/InternetUrl.h"
+#include "platform/url/IpAddressText.h"
 #include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CTransferSession.h"
@@ -242,6 +243,7 @@ bool CInternetTransfer::OpenSession()
     session->SetStatusWindow(m_hWndMessages.load());
     std::lock_guard lock(m_sessionMutex);
     session->SetCaFile(m_caFile);
+    session->SetAddressFamily(m_addressFamily);
     m_pSession = std::move(session);
     return true;
 }
@@ -313,7 +315,7 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
                                           error);
     if (request && !m_bCancel.load() && request->Send(kRequestHeaders, {}, error) && !m_bCancel.load()) {
         status = static_cast<int>(request->StatusCode());
-        m_strServerIp = session.LastAddress();
+        m_strServerIp = platform::CanonicalAddress(session.LastAddress());
     }
     if (error) {
         ReportError(error.text);
@@ -370,10 +372,14 @@ bool CInternetTransfer::ReadRedirectTarget(std::string& strTarget, const std::st
     return TargetOfPage(std::move(text), strTarget);
 }
 
-bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl)
+bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl, int family)
 {
     strAddress.clear();
-    if (!GetPage(strAddress, strUrl))
+    const bool v6 = family == 6;
+    m_addressFamily = v6 ? 6 : 4;
+    const bool read = GetPage(strAddress, strUrl);
+    m_addressFamily = 0;
+    if (!read)
         return false;
     // The answer goes into the public page: nothing but a dotted address is
     // taken, surrounding white space aside.
@@ -382,17 +388,20 @@ bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::st
         answer.remove_prefix(1);
     while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back())))
         answer.remove_suffix(1);
-    if (!IsDottedIpv4(answer)) {
+    if (v6 ? !platform::IsIpv6Address(answer) : !IsDottedIpv4(answer)) {
         strAddress.clear();
         return false;
     }
-    strAddress = std::string(answer);
+    strAddress = platform::CanonicalAddress(answer);
     return true;
 }
 
-bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::string& strUrl)
+bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::string& strUrl, int family)
 {
-    if (!GetPage(strAddress, strUrl))
+    m_addressFamily = family;
+    const bool read = GetPage(strAddress, strUrl);
+    m_addressFamily = 0;
+    if (!read)
         return false;
     strAddress = m_strServerIp;
     return !strAddress.empty();
