@@ -6,6 +6,7 @@
 #include "platform/system/Ipv6AddressList.h"
 #include "platform/url/IpAddressText.h"
 #include "testing/FreeTcpPort.h"
+#include "testing/FtpServer.h"
 #include "testing/NginxServer.h"
 #include "testing/TempDir.h"
 #include "testing/TempHome.h"
@@ -164,6 +165,7 @@ protected:
             started.set_value(error);
             m_stop.get_future().wait();
             m_nginx.reset();
+            m_ftp.reset();
         });
         ASSERT_EQ(startedResult.get(), "");
         ASSERT_EQ(Tarnwick({"--set", "RedirectUrl=" + Url("/index.htm"), "--set", "UploadServiceType=3", "--set",
@@ -188,6 +190,14 @@ protected:
             error = "server links";
             return;
         }
+        try {
+            velt::testing::FtpServer::Options options;
+            options.allAddresses = true;
+            m_ftp = std::make_unique<velt::testing::FtpServer>(options);
+        } catch (const std::exception& e) {
+            error = e.what();
+            return;
+        }
         m_port = velt::testing::FreeTcpPort();
         m_badPort = velt::testing::FreeTcpPort();
         const std::string site = m_site.path().string();
@@ -196,7 +206,9 @@ protected:
             m_nginx = std::make_unique<velt::testing::NginxServer>(
                 "",
                 "server { " + listen + " root " + site + ";\n location /dav/ { alias " + site
-                    + "/; dav_methods PUT; create_full_put_path on; }\n"
+                    + "/; dav_methods PUT; create_full_put_path on; }\n location /ftp/ { alias "
+                    + m_ftp->home().string()
+                    + "/; }\n"
                       " location = /Tarnwick/GetClientIP.asp { default_type text/plain; return 200 "
                       "\"$remote_addr\\n\"; }\n"
                       "}\nserver { listen ["
@@ -260,6 +272,7 @@ protected:
     velt::testing::TempHome m_home;
     velt::testing::TempDir m_site;
     std::unique_ptr<velt::testing::NginxServer> m_nginx;
+    std::unique_ptr<velt::testing::FtpServer> m_ftp;
     uint16_t m_port = 0;
     uint16_t m_badPort = 0;
     pid_t m_holder = -1;
@@ -331,6 +344,27 @@ TEST_F(Ipv6NamespaceTest, AddressServiceAnswersTheStableAddressAndNothingElseIsT
     o = Tarnwick({"--once"});
     EXPECT_EQ(o.exitCode, 1) << o.out;
     EXPECT_FALSE(std::filesystem::exists(m_site.file("index.htm")));
+}
+
+// The page server's IPv6 literal in the addresses, the upload by FTP (active
+// mode with EPRT first) to an IPv6 server.
+TEST_F(Ipv6NamespaceTest, FtpUploadToAnIpv6Server)
+{
+    RUN_INSIDE_NAMESPACE();
+    const std::string ftpPort = std::to_string(m_ftp->port());
+    ASSERT_EQ(
+        Tarnwick({"--set",
+                  "RedirectUrl=http://[" + std::string(kServer) + "]:" + std::to_string(m_port) + "/ftp/index.htm",
+                  "--set", "UploadServiceType=1", "--set", "UploadPort=" + ftpPort, "--set", "UploadDir=/", "--set",
+                  "UserName=" + m_ftp->user(), "--set", "Password=" + m_ftp->password()})
+            .exitCode,
+        0);
+    Outcome o = Tarnwick({"--once"});
+    ASSERT_EQ(o.exitCode, 0) << o.out;
+    EXPECT_NE(m_ftp->readFile("index.htm").find("http://[2001:db8:1:2::10]/"), std::string::npos) << o.out;
+    o = Tarnwick({"--once"});
+    EXPECT_EQ(o.exitCode, 0) << o.out;
+    EXPECT_NE(o.out.find(kCurrent), std::string::npos) << o.out;
 }
 
 } // namespace
