@@ -42,13 +42,18 @@ QString Text(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A long address (IPv6) may not fit the field: the tooltip shows it whole.
+// A long address (IPv6) widens the field to show it whole; the tooltip
+// shows it too, for a window the desktop keeps narrow.
 void ShowAddress(QLineEdit& field, std::string_view address)
 {
     const QString text = Text(address);
     field.setText(text);
     field.setCursorPosition(0);
     field.setToolTip(text);
+    const QMargins margins = field.textMargins() + field.contentsMargins();
+    const int needed = field.fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 12;
+    if (needed > field.minimumWidth())
+        field.setMinimumWidth(needed);
 }
 
 QString ProtocolText(int uploadServiceType)
