@@ -168,7 +168,9 @@ bool FindAddressesWithComponent(const std::string& pageUrl, MessageTarget& windo
                     local = stable ? WithInterfaceId(*stable, interfaceId, window) : std::string();
                 } else if (!local.empty() && local.find(':') != std::string::npos) {
                     // A host name without an IPv4 address was reached over IPv6.
-                    SendText(window, WM_ERROR_TEXT, Formatted(cycle_texts::kNoIpv4Server, url));
+                    platform::InternetUrl parts;
+                    platform::ParseInternetUrl(url, parts);
+                    SendText(window, WM_ERROR_TEXT, Formatted(cycle_texts::kNoIpv4Server, parts.server));
                     local.clear();
                 }
                 if (!local.empty()) {
