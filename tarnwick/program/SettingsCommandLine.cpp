@@ -55,6 +55,8 @@ constexpr std::pair<std::string_view, std::string_view> kSettingMeanings[] = {
     {"WarnPrivateAddress", "1 = melden, wenn die gefundene Adresse privat oder lokal ist (Standard 1)"},
     {"RetryAfterFailure", "1 = fehlgeschlagenen periodischen Durchlauf bald wiederholen (Standard 1)"},
     {"RedirectOnAddressChange", "1 = Durchlauf, wenn sich die Adressen des Rechners ändern (Standard 1)"},
+    {"AddressFamily", "4 = IPv4-Adresse veröffentlichen, 6 = die feste globale IPv6-Adresse (Standard 4)"},
+    {"Ipv6InterfaceId", "mit IPv6: Schnittstellenkennung wie ::99 zum aktuellen /64-Präfix; leer: keine"},
     {"ServiceHost", "Host oder Host:Port von Adressdienst, Forum und Updates; leer: eingebaut"},
 };
 

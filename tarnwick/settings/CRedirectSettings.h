@@ -67,6 +67,11 @@ public:
     int GetRetryAfterFailure() const { return m_RetryAfterFailure; }
     // A change of the machine's addresses or default route runs a cycle.
     int GetRedirectOnAddressChange() const { return m_RedirectOnAddressChange; }
+    // 4: the published address is IPv4; 6: the computer's stable global IPv6 address.
+    int GetAddressFamily() const { return m_AddressFamily; }
+    // With IPv6: an interface identifier ("::99") that replaces the found
+    // address's lower 64 bits (another host of the same network); "" for none.
+    const std::string& GetIpv6InterfaceId() const { return m_Ipv6InterfaceId; }
 
     // Each setter stores a value that differs from the current one and then
     // sets Modified; an equal value changes nothing. Case-insensitive setters
@@ -105,6 +110,8 @@ public:
     void SetWarnPrivateAddress(int value);
     void SetRetryAfterFailure(int value);
     void SetRedirectOnAddressChange(int value);
+    void SetAddressFamily(int value);
+    void SetIpv6InterfaceId(std::string_view value);
 
     // The redirect address from LocalServiceType, LocalServerName, LocalPort
     // and LocalWebObject; also stored in LocalUrl (without marking a change).
@@ -148,7 +155,8 @@ public:
     bool SaveToBackupFile(std::string_view fileName) const;
 
     // "ftp://" or "http://" + host + (":port" unless the scheme's default) +
-    // path for service types 1 and 3; "" for any other type.
+    // path for service types 1 and 3; "" for any other type. An IPv6 host is
+    // written canonically in brackets.
     static std::string ComposeUrl(int serviceType, std::string_view host, int port, std::string_view path);
 
     // a.b.c.d -> (a << 24) | (b << 16) | (c << 8) | d with the low 8 bits of
@@ -192,6 +200,8 @@ private:
     int m_WarnPrivateAddress;
     int m_RetryAfterFailure;
     int m_RedirectOnAddressChange;
+    int m_AddressFamily;
+    std::string m_Ipv6InterfaceId;
 };
 
 } // namespace tarnwick

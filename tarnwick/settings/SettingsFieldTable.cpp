@@ -4,6 +4,7 @@
 #include "tarnwick/settings/PasswordScrambler.h"
 
 #include "platform/system/TextCase.h"
+#include "platform/url/IpAddressText.h"
 
 #include <algorithm>
 #include <array>
@@ -94,7 +95,7 @@ struct SettingsFieldTableBuilder
         return result;
     }
 
-    static std::array<SettingsField, 29> Build()
+    static std::array<SettingsField, 31> Build()
     {
         // In the registry save's order; each row gives the default and the four positions.
         return {
@@ -152,6 +153,10 @@ struct SettingsFieldTableBuilder
                                                                        {27, 28, 23, 24}, K::Flag, 0, 1),
             Number<&S::GetRedirectOnAddressChange, &S::SetRedirectOnAddressChange>(
                 "RedirectOnAddressChange", &S::m_RedirectOnAddressChange, 1, {28, 29, 24, 25}, K::Flag, 0, 1),
+            Number<&S::GetAddressFamily, &S::SetAddressFamily>("AddressFamily", &S::m_AddressFamily, 4,
+                                                               {29, 30, 25, 26}, K::AddressFamily, 4, 6),
+            Text<&S::GetIpv6InterfaceId, &S::SetIpv6InterfaceId>("Ipv6InterfaceId", &S::m_Ipv6InterfaceId, "",
+                                                                 {30, 31, 26, 27}, K::InterfaceId),
         };
     }
 };
@@ -160,9 +165,9 @@ namespace {
 
 // Built on first use, so that a record constructed during static
 // initialisation finds the table complete.
-const std::array<SettingsField, 29>& Fields()
+const std::array<SettingsField, 31>& Fields()
 {
-    static const std::array<SettingsField, 29> fields = SettingsFieldTableBuilder::Build();
+    static const std::array<SettingsField, 31> fields = SettingsFieldTableBuilder::Build();
     return fields;
 }
 
@@ -287,6 +292,10 @@ std::optional<std::string> CheckSettingsValue(const SettingsField& field, std::s
 {
     const std::string prefix = "Ungültiger Wert für " + std::string(field.name) + ": ";
     switch (field.kind) {
+    case K::InterfaceId:
+        if (!text.empty() && !platform::IsIpv6InterfaceId(text))
+            return prefix + Quoted(text) + " ist keine IPv6-Schnittstellenkennung (die oberen 64 Bit null, etwa ::99).";
+        return std::nullopt;
     case K::Text:
     case K::Password: {
         const size_t limit = field.kind == K::Password ? kMaxPassword : kMaxStoredText;
@@ -300,12 +309,15 @@ std::optional<std::string> CheckSettingsValue(const SettingsField& field, std::s
     }
     case K::Flag:
     case K::ServiceType:
+    case K::AddressFamily:
     case K::Number: {
         const std::optional<long long> number = ParseWholeNumber(text);
         if (field.kind == K::Flag && (!number || (*number != 0 && *number != 1)))
             return prefix + Quoted(text) + " ist weder 0 noch 1.";
         if (field.kind == K::ServiceType && (!number || (*number != 1 && *number != 3)))
             return prefix + Quoted(text) + " ist weder 1 (FTP) noch 3 (HTTP).";
+        if (field.kind == K::AddressFamily && (!number || (*number != 4 && *number != 6)))
+            return prefix + Quoted(text) + " ist weder 4 (IPv4) noch 6 (IPv6).";
         if (!number || *number < field.minimum || *number > field.maximum)
             return prefix + Quoted(text) + " ist keine ganze Zahl von " + std::to_string(field.minimum) + " bis "
                 + std::to_string(field.maximum) + ".";

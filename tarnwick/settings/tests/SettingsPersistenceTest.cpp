@@ -190,7 +190,9 @@ TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareNam
                                                "CaFile",
                                                "WarnPrivateAddress",
                                                "RetryAfterFailure",
-                                               "RedirectOnAddressChange"};
+                                               "RedirectOnAddressChange",
+                                               "AddressFamily",
+                                               "Ipv6InterfaceId"};
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1) << "no bare line feeds";
     for (const char* absent : {"Gott", "W\xC3\xA4hl", "ExtMessages", "anders.bak"})
