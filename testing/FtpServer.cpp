@@ -42,7 +42,8 @@ bool FtpServer::start()
                                       "--user",           m_user,
                                       "--password",       m_password,
                                       "--home",           home().string(),
-                                      "--active",         m_options.active};
+                                      "--active",         m_options.active,
+                                      "--host",           m_options.allAddresses ? "::" : "127.0.0.1"};
     if (!m_options.certificate.empty())
         command.insert(command.end(), {"--cert", m_options.certificate, "--key", m_options.key});
     m_process = std::make_unique<ChildProcess>(command, m_dir.file("ftp.log"));

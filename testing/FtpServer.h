@@ -22,6 +22,8 @@ public:
         std::string certificate; // with key: explicit TLS required (AUTH TLS, protected data)
         std::string key;
         std::string active = "ok"; // PORT/EPRT: "ok", "refuse" (425) or "silent" (never connects back)
+        // Every address, IPv6 included ("::"): only inside a network namespace the test made.
+        bool allAddresses = false;
     };
 
     explicit FtpServer(std::string user = "tester", std::string password = "Geheim99");

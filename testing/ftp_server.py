@@ -13,6 +13,7 @@ from pyftpdlib.servers import FTPServer
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--home", required=True)
@@ -65,7 +66,7 @@ def main():
     handler.banner = "test server ready"
     # Refused logins answer at once so that tests do not wait.
     handler.auth_failed_timeout = 0
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.host, args.port), handler)
     server.serve_forever()
 
 

@@ -7,8 +7,12 @@
 #include "platform/system/SystemMessage.h"
 #include "testing/TcpPeer.h"
 
+#include <arpa/inet.h>
 #include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 using velt::testing::TcpPeer;
 using Clock = std::chrono::steady_clock;
@@ -183,6 +187,36 @@ TEST_P(CorvaneTestConnect, ReportsBothEndsAndClosesTheConnection)
 
 // A host name goes through the system resolver ("localhost" only, never DNS).
 INSTANTIATE_TEST_SUITE_P(Urls, CorvaneTestConnect, ::testing::Values("http://127.0.0.1:", "ftp://localhost:"));
+
+// IPv6 literals in brackets (TestConnect) and bare (Connect), read back
+// canonically; a plain listener on the IPv6 loopback.
+TEST_F(CorvaneSocket, Ipv6LiteralsConnectAndReadBackCanonically)
+{
+    const int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 address {};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        GTEST_SKIP() << "no IPv6 loopback on this machine";
+    }
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin6_port));
+    LONG ok = 0;
+    for (const std::string& url : {"http://[::1]:" + port + "/", "http://[0:0:0:0:0:0:0:1]:" + port + "/x.htm"}) {
+        ASSERT_EQ(m_object->TestConnect(BStr::FromAnsi(url).Get(), &ok), S_OK) << TakeThreadError().description;
+        EXPECT_EQ(Text(&IVELTCorvane::get_SocketAddress), "::1") << url;
+        EXPECT_EQ(Text(&IVELTCorvane::get_PeerAddress), "::1") << url;
+    }
+    ASSERT_EQ(m_object->Connect(BStr::FromAnsi("0::1").Get(), ntohs(address.sin6_port), &ok), S_OK)
+        << TakeThreadError().description;
+    EXPECT_EQ(Text(&IVELTCorvane::get_PeerAddress), "::1");
+    m_object->Disconnect();
+    ::close(listener);
+}
 
 TEST_F(CorvaneSocket, DataWaitingOnTheConnectionIsReportedAndClearedByReceive)
 {

@@ -91,8 +91,8 @@ protected:
     bool KestrupStaysOpenWith(const std::string& line, const std::vector<std::string>& wrapper = {})
     {
         std::vector<std::string> argv = wrapper;
-        for (const std::string arg : {Prefix() + "/bin/kestrup", std::string("msidlfile=/Download/TWSetup.msi"),
-                                      std::string("pr=\"VELT Tarnwick\""), std::string("v=1.4.44")})
+        for (const std::string& arg : {Prefix() + "/bin/kestrup", std::string("msidlfile=/Download/TWSetup.msi"),
+                                       std::string("pr=\"VELT Tarnwick\""), std::string("v=1.4.44")})
             argv.push_back(arg);
         ChildProcess kestrup(argv, m_dir.file("kestrup.log"));
         const bool seen
@@ -176,19 +176,27 @@ TEST_F(KestrupEndToEndTest, HostilePackagesChangeNothing)
         std::vector<PackageItem> items;
         const char* installedLink; // share/evil -> ../.. left by an earlier package
     } cases[] = {
-        {"dot-dot", {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "bin/../../../escape", Kind::File, "x"}}},
+        {"dot-dot",
+         {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "bin/../../../escape", Kind::File, "x"}},
+         nullptr},
         {"link out once the top folder is gone",
-         {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "share/evil", Kind::Symlink, "../.."}}},
+         {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "share/evil", Kind::Symlink, "../.."}},
+         nullptr},
         {"write through an installed link",
          {{top + "bin/tarnwick", Kind::File, "x", 0755}, {top + "share/evil/victim.txt", Kind::File, "replaced"}},
          "../.."},
         {"link chain",
          {{top + "bin/tarnwick", Kind::File, "x", 0755},
           {top + "share/d", Kind::Symlink, "."},
-          {top + "share/e", Kind::Symlink, "d/d/d/d/../../../../.."}}},
-        {"two top folders", {{"a/bin/tarnwick", Kind::File, "x", 0755}, {"b/bin/kestrup", Kind::File, "x", 0755}}},
-        {"sparse entry", {{top + "bin/tarnwick", Kind::Sparse, std::string(1 << 20, '\0'), 0755}}},
-        {"control characters", {{top + "bin/tarnwick", Kind::File, "x"}, {top + "\x1b[2J\x1b]0;x\a", Kind::Fifo}}},
+          {top + "share/e", Kind::Symlink, "d/d/d/d/../../../../.."}},
+         nullptr},
+        {"two top folders",
+         {{"a/bin/tarnwick", Kind::File, "x", 0755}, {"b/bin/kestrup", Kind::File, "x", 0755}},
+         nullptr},
+        {"sparse entry", {{top + "bin/tarnwick", Kind::Sparse, std::string(1 << 20, '\0'), 0755}}, nullptr},
+        {"control characters",
+         {{top + "bin/tarnwick", Kind::File, "x"}, {top + "\x1b[2J\x1b]0;x\a", Kind::Fifo, {}}},
+         nullptr},
     };
     velt::testing::WriteTextFile(m_dir.file("victim.txt"), "beside the installation");
     for (const auto& c : cases) {

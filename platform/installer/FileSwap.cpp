@@ -135,26 +135,6 @@ std::string Below(const std::string& folder, const std::string& prefix)
     return folder.rfind(prefix + "/", 0) == 0 ? folder.substr(prefix.size() + 1) : std::string();
 }
 
-class Fd
-{
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 InstallResult CheckTargets(const PackagePlan& plan, const std::string& prefix)

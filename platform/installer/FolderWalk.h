@@ -2,12 +2,34 @@
 
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace platform::installer {
 
 // Opens folders below a folder descriptor one component at a time, never
 // through a link, so that nothing is read or made outside the tree.
+
+// Owns one file descriptor (-1: none) and closes it.
+class Fd
+{
+public:
+    explicit Fd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 // The folder parts[0..count) below rootFd, opened for reading (and fsync);
 // missing folders are made when `create` is set, their relative paths added

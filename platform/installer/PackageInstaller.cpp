@@ -206,6 +206,7 @@ InstallResult PackageInstaller::Download(const std::string& address, const std::
 
     InternetSession session(m_options.agent, 1, INTERNET_FLAG_DONT_CACHE);
     session.SetTimeouts(m_options.connectTimeout, m_options.idleTimeout);
+    session.SetTransferLimits(m_options.totalTimeout, m_options.lowSpeedBytesPerSecond);
     if (observer) {
         session.SetStatusCallback(
             [observer](uintptr_t, uint32_t code, const char* info) { observer->OnInternetStatus(code, info); });

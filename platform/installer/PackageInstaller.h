@@ -45,6 +45,10 @@ struct InstallOptions
     PackageLimits limits;
     std::chrono::milliseconds connectTimeout {30000};
     std::chrono::milliseconds idleTimeout {60000};
+    // The whole download, and the least average speed over the idle time:
+    // a server that trickles cannot keep the updater waiting without end.
+    std::chrono::milliseconds totalTimeout {std::chrono::minutes(30)};
+    long lowSpeedBytesPerSecond = 64;
     // Whether the installation belongs to the system's package manager.
     std::function<bool(const std::string& prefix)> ownedByPackageManager;
     // Seam for the failure of a single move while files are swapped.

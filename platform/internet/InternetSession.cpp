@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <linux/in6.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +124,18 @@ bool IsRegularFile(const std::string& path)
     return regular;
 }
 
+// Every socket libcurl opens: an IPv6 one shows the public source address.
+int PreferPublicSource(void*, curl_socket_t fd, curlsocktype)
+{
+    int domain = 0;
+    socklen_t length = sizeof domain;
+    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &length) == 0 && domain == AF_INET6) {
+        const int preference = IPV6_PREFER_SRC_PUBLIC;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_ADDR_PREFERENCES, &preference, sizeof preference);
+    }
+    return CURL_SOCKOPT_OK;
+}
+
 } // namespace
 
 void InternetSession::SetTransferLimits(std::chrono::milliseconds total, long lowSpeedBytesPerSecond)
@@ -141,7 +156,13 @@ bool InternetSession::ApplyOptions(CurlTransfer& transfer) const
         && curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, idleSeconds) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+        && curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &PreferPublicSource) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_IPRESOLVE,
+                            m_addressFamily == 4       ? CURL_IPRESOLVE_V4
+                                : m_addressFamily == 6 ? CURL_IPRESOLVE_V6
+                                                       : CURL_IPRESOLVE_WHATEVER)
+            == CURLE_OK;
     if (!m_caFile.empty()) {
         // Anything but a regular file (a FIFO would block the TLS layer's
         // open for ever) is named by a path that fails at once with ENOTDIR,

@@ -72,6 +72,10 @@ public:
     // (whose folder stays in use); empty for the system's alone. Servers'
     // certificates are always verified.
     void SetCaFile(std::string caFile) { m_caFile = std::move(caFile); }
+    // 4 or 6: names are resolved to addresses of that family only; 0 (the
+    // default): either. IPv6 connections always prefer the public source
+    // address to temporary ones.
+    void SetAddressFamily(int family) { m_addressFamily = family; }
 
     // Connection objects must be destroyed before the session. Port 0 means
     // the service's default port. Nothing goes over the network until a
@@ -112,6 +116,7 @@ private:
     std::chrono::milliseconds m_totalTimeout {0};
     long m_lowSpeedLimit = 1;
     std::string m_caFile;
+    int m_addressFamily = 0;
     std::atomic<bool> m_closed {false};
     std::unique_ptr<CurlMulti> m_engine;
 };

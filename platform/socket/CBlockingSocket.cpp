@@ -3,11 +3,13 @@
 #include "platform/messages/MessageWait.h"
 #include "platform/messages/ThreadMessages.h"
 #include "platform/socket/SocketError.h"
+#include "platform/url/IpAddressText.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/in6.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -35,31 +37,64 @@ int CallFailedWith(int code)
     return CBlockingSocket::SOCKET_ERROR;
 }
 
-// The first IPv4 address of host: a dotted address as it stands, else the system resolver's answer.
-bool ResolveIpv4(const std::string& host, in_addr& address)
+// The first address of host in family; a literal stands as it is.
+int Resolve(const std::string& host, int family, sockaddr_storage& address, socklen_t& length)
 {
-    if (host.empty() || host.find('\0') != std::string::npos)
-        return FailWith(WSAHOST_NOT_FOUND);
     addrinfo hints {};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
     if (rc != 0 || !result)
-        return FailWith(rc != 0 ? WinsockErrorFromResolver(rc, errno) : WSAHOST_NOT_FOUND);
-    address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+        return rc != 0 ? WinsockErrorFromResolver(rc, errno) : WSAHOST_NOT_FOUND;
+    std::memcpy(&address, result->ai_addr, result->ai_addrlen);
+    length = result->ai_addrlen;
     freeaddrinfo(result);
+    return 0;
+}
+
+// An IPv4 address as before; a host without one (an IPv6 literal, a name
+// with only AAAA records) by its first IPv6 address.
+bool ResolveHost(const std::string& host, sockaddr_storage& address, socklen_t& length)
+{
+    if (host.empty() || host.find('\0') != std::string::npos)
+        return FailWith(WSAHOST_NOT_FOUND);
+    const int v4 = Resolve(host, AF_INET, address, length);
+    if (v4 == 0)
+        return true;
+    if (Resolve(host, AF_INET6, address, length) == 0)
+        return true;
+    return FailWith(v4);
+}
+
+bool FormatAddress(const sockaddr_storage& sa, std::string& address, unsigned& port)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (sa.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(sa);
+        if (!inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text))
+            return FailFromErrno();
+        address = CanonicalAddress(text);
+        port = ntohs(v6.sin6_port);
+        return true;
+    }
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(sa);
+    if (!inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text))
+        return FailFromErrno();
+    address = text;
+    port = ntohs(v4.sin_port);
     return true;
 }
 
-bool FormatAddress(const sockaddr_in& sa, std::string& address, unsigned& port)
+int OpenStreamSocket(int family)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    if (!inet_ntop(AF_INET, &sa.sin_addr, text, sizeof text))
-        return FailFromErrno();
-    address = text;
-    port = ntohs(sa.sin_port);
-    return true;
+    const int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && family == AF_INET6) {
+        // The address a connection shows is published: never a temporary one.
+        const int preference = IPV6_PREFER_SRC_PUBLIC;
+        setsockopt(fd, IPPROTO_IPV6, IPV6_ADDR_PREFERENCES, &preference, sizeof preference);
+    }
+    return fd;
 }
 
 } // namespace
@@ -72,7 +107,7 @@ CBlockingSocket::~CBlockingSocket()
 bool CBlockingSocket::Create()
 {
     Close();
-    m_fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    m_fd = OpenStreamSocket(AF_INET);
     if (m_fd < 0)
         return FailFromErrno();
     return true;
@@ -84,12 +119,22 @@ bool CBlockingSocket::Connect(const std::string& host, unsigned port)
         return FailWith(WSAENOTSOCK);
     if (port > 65535)
         return FailWith(WSAEINVAL);
-    sockaddr_in sa {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    if (!ResolveIpv4(host, sa.sin_addr))
+    sockaddr_storage sa {};
+    socklen_t saLength = 0;
+    if (!ResolveHost(host, sa, saLength))
         return false;
-    if (connect(m_fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0)
+    if (sa.ss_family == AF_INET6) {
+        // Created for IPv4 before the host was known: the same socket anew for IPv6.
+        const int v6 = OpenStreamSocket(AF_INET6);
+        if (v6 < 0)
+            return FailFromErrno();
+        close(m_fd);
+        m_fd = v6;
+        reinterpret_cast<sockaddr_in6&>(sa).sin6_port = htons(static_cast<uint16_t>(port));
+    } else {
+        reinterpret_cast<sockaddr_in&>(sa).sin_port = htons(static_cast<uint16_t>(port));
+    }
+    if (connect(m_fd, reinterpret_cast<const sockaddr*>(&sa), saLength) == 0)
         return true;
     if (errno != EINPROGRESS && errno != EINTR)
         return FailFromErrno();
@@ -170,7 +215,7 @@ bool CBlockingSocket::GetSockName(std::string& address, unsigned& port) const
 {
     if (m_fd < 0)
         return FailWith(WSAENOTSOCK);
-    sockaddr_in sa {};
+    sockaddr_storage sa {};
     socklen_t length = sizeof sa;
     if (getsockname(m_fd, reinterpret_cast<sockaddr*>(&sa), &length) != 0)
         return FailFromErrno();
@@ -181,7 +226,7 @@ bool CBlockingSocket::GetPeerName(std::string& address, unsigned& port) const
 {
     if (m_fd < 0)
         return FailWith(WSAENOTSOCK);
-    sockaddr_in sa {};
+    sockaddr_storage sa {};
     socklen_t length = sizeof sa;
     if (getpeername(m_fd, reinterpret_cast<sockaddr*>(&sa), &length) != 0)
         return FailFromErrno();

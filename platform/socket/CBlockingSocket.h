@@ -4,11 +4,10 @@
 
 namespace platform {
 
-// A TCP client socket (IPv4) whose calls block the calling thread while it keeps
-// watching that thread's message queue: every message that arrives during a wait
-// is offered to OnMessagePending, and CancelBlockingCall from there ends the wait
-// with WSAEINTR. Failures set the thread's socket error code (Winsock numbers).
-// An object is used by one thread at a time.
+// A TCP client socket (IPv4, or IPv6 with the public source address preferred) whose calls block the calling thread
+// while it keeps watching that thread's message queue: every message that arrives during a wait is offered to
+// OnMessagePending, and CancelBlockingCall from there ends the wait with WSAEINTR. Failures set the thread's socket
+// error code (Winsock numbers). An object is used by one thread at a time.
 class CBlockingSocket
 {
 public:
@@ -22,7 +21,8 @@ public:
 
     // Opens a new stream socket (closing an open one first).
     bool Create();
-    // Connects to a dotted IPv4 address or a host name (system resolver, IPv4).
+    // Connects to an IPv4 or IPv6 address or a host name (its IPv4 address,
+    // else its IPv6 address). Addresses read back are canonical, without brackets.
     bool Connect(const std::string& host, unsigned port);
     // Sends the whole buffer; returns len or SOCKET_ERROR.
     int Send(const void* buffer, int len);

@@ -1,7 +1,10 @@
 #include "platform/system/RouteChangeSocket.h"
 
+#include "platform/system/Ipv6AddressList.h"
+
 #include <cerrno>
 #include <cstring>
+#include <linux/if_addr.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
@@ -17,7 +20,13 @@ bool Relevant(const nlmsghdr* header)
     case RTM_NEWADDR:
     case RTM_DELADDR: {
         const auto* address = static_cast<const ifaddrmsg*>(NLMSG_DATA(header));
-        return address->ifa_scope != RT_SCOPE_HOST;
+        uint32_t flags = address->ifa_flags;
+        int length = static_cast<int>(IFA_PAYLOAD(header));
+        for (auto* attribute = IFA_RTA(address); RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length)) {
+            if (attribute->rta_type == IFA_FLAGS && RTA_PAYLOAD(attribute) >= sizeof(uint32_t))
+                std::memcpy(&flags, RTA_DATA(attribute), sizeof(uint32_t));
+        }
+        return address->ifa_scope != RT_SCOPE_HOST && IsPublishableAddressChange(address->ifa_family, flags);
     }
     case RTM_NEWROUTE:
     case RTM_DELROUTE: {

@@ -17,8 +17,9 @@ public:
     // -1 when the socket could not be opened (no netlink in this sandbox).
     int Descriptor() const { return m_fd; }
     // Reads every pending notice; true when one of them concerns an address
-    // other than loopback or the main table's default route (or notices were
-    // lost, so that a change may have been missed).
+    // other than loopback and temporary IPv6 addresses, or the main table's
+    // default route (or notices were lost, so that a change may have been
+    // missed).
     bool Drain();
 
 private:

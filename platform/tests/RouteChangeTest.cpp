@@ -60,6 +60,18 @@ TEST(RouteChangeSocket, SeesAddressesAndTheDefaultRouteButNotOtherRoutes)
     EXPECT_TRUE(NoticeArrives(socket)) << "new default route";
     ASSERT_TRUE(Shell("ip addr del 10.9.9.1/32 dev lo"));
     EXPECT_TRUE(NoticeArrives(socket)) << "address gone";
+
+    // Temporary IPv6 addresses come, rotate every few seconds and go: never a change to publish.
+    ASSERT_TRUE(Shell("ip link add v0 type veth peer name v1 && ip link set v0 addrgenmode none"
+                      " && ip link set v1 addrgenmode none && sysctl -qw net.ipv6.conf.v0.accept_dad=0"
+                      " net.ipv6.conf.v0.use_tempaddr=2 net.ipv6.conf.v0.temp_prefered_lft=4"
+                      " && ip link set v1 up && ip link set v0 up"));
+    socket.Drain();
+    ASSERT_TRUE(Shell("ip -6 addr add 2001:db8:1:2::10/64 dev v0 mngtmpaddr nodad"));
+    EXPECT_TRUE(NoticeArrives(socket)) << "stable address";
+    pollfd temporary {socket.Descriptor(), POLLIN, 0};
+    ASSERT_EQ(::poll(&temporary, 1, 15000), 1) << "the kernel made no temporary address";
+    EXPECT_FALSE(socket.Drain()) << "temporary addresses count as a change";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Splitting URLs into service, server, object and port as the redirect check,
 // the page file name and the component's connection test need them.
 #include "platform/url/InternetUrl.h"
+#include "platform/url/IpAddressText.h"
 
 #include <gtest/gtest.h>
 
@@ -100,3 +101,64 @@ TEST(UrlRobustnessTest, HugeAndRandomInputFailsQuietly)
 }
 
 } // namespace
+
+// ---- address texts in one form ----
+
+struct CanonicalCase
+{
+    const char* text;
+    const char* canonical; // "" when the text is no IPv6 address
+};
+
+TEST(IpAddressTextTest, Ipv6IsWrittenInOneFormAndOtherTextsStayAsTheyAre)
+{
+    const CanonicalCase cases[] = {
+        {"2001:DB8:0:0:0:0:0:1", "2001:db8::1"},
+        {"2001:0db8:0001:0000:0000:0000:0000:0010", "2001:db8:1::10"},
+        {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"}, // one zero group stays
+        {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"}, // the longer run
+        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"}, // the first of equal runs
+        {"0:0:0:0:0:0:0:0", "::"},
+        {"0:0:0:0:0:0:0:1", "::1"},
+        {"fe80:0:0:0:0:0:0:0", "fe80::"},
+        {"::FFFF:192.0.2.1", "::ffff:192.0.2.1"},
+        {"[2001:db8::1]", ""},
+        {"fe80::1%eth0", ""},
+        {"192.0.2.1", ""},
+        {"2001:db8::1::2", ""},
+        {"", ""},
+    };
+    for (const CanonicalCase& c : cases) {
+        EXPECT_EQ(CanonicalIpv6(c.text).value_or(""), c.canonical) << c.text;
+        EXPECT_EQ(CanonicalAddress(c.text), *c.canonical ? c.canonical : c.text) << c.text;
+    }
+}
+
+TEST(IpAddressTextTest, InterfaceIdsHaveTheirUpperHalfZeroAndJoinTheCurrentPrefix)
+{
+    struct Case
+    {
+        const char* id;
+        bool valid;
+        const char* joined; // with 2001:db8:1:2:aaaa:bbbb:cccc:dddd
+    };
+    const Case cases[] = {
+        {"::99", true, "2001:db8:1:2::99"},
+        {"::a8b:12ff:fe34:5678", true, "2001:db8:1:2:a8b:12ff:fe34:5678"},
+        {"::1:0:0:0", true, "2001:db8:1:2:1::"},
+        {"::", false, ""},
+        {"1::99", false, ""},
+        {"0:0:0:1::99", false, ""},
+        {"99", false, ""},
+        {"192.0.2.1", false, ""},
+        {"", false, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsIpv6InterfaceId(c.id), c.valid) << c.id;
+        EXPECT_EQ(JoinPrefixWithInterfaceId("2001:db8:1:2:aaaa:bbbb:cccc:dddd", c.id).value_or(""), c.joined) << c.id;
+    }
+    EXPECT_FALSE(JoinPrefixWithInterfaceId("192.0.2.1", "::99"));
+    EXPECT_TRUE(SamePrefix64("2001:db8:1:2::1", "2001:DB8:1:2:ffff::"));
+    EXPECT_FALSE(SamePrefix64("2001:db8:1:2::1", "2001:db8:1:3::1"));
+    EXPECT_FALSE(SamePrefix64("192.0.2.1", "192.0.2.1"));
+}

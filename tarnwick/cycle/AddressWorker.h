@@ -25,6 +25,8 @@ struct TARNWICK_EXPORT AddressJob
     std::string redirectUrl;
     std::string testUrl; // where the component's test connection goes; empty: redirectUrl
     std::string clientIpUrl; // the address service (string 102)
+    int addressFamily = 4; // 4 or 6: the family of the published address
+    std::string ipv6InterfaceId; // with 6: replaces the lower 64 bits; "" for none
     DialSessionFactory dialSessions;
     DialStatusSink dialStatus;
     std::shared_ptr<MessageTarget> window;
@@ -40,6 +42,11 @@ TARNWICK_EXPORT void AddressWorker(AddressJob job);
 // The component branch alone, on the calling thread: TestConnect to url, then
 // SocketAddress and PeerAddress. Failures become one error line. True when
 // the local address was found.
-TARNWICK_EXPORT bool FindAddressesWithComponent(const std::string& url, MessageTarget& window);
+// With family 6 the test connection goes to the server's IPv6 address and
+// the local address is the computer's stable global address on that
+// connection's network (interfaceId joined to its /64 prefix when given);
+// with 4 only the server's IPv4 address is used.
+TARNWICK_EXPORT bool FindAddressesWithComponent(const std::string& url, MessageTarget& window, int family = 4,
+                                                const std::string& interfaceId = {});
 
 } // namespace tarnwick

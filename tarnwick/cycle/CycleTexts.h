@@ -20,6 +20,16 @@ inline constexpr const char* kUploadFailed = "Datei mit neuer Umleitung konnte n
 inline constexpr const char* kUnreachableAddress
     = "Hinweis: %s ist eine %s und aus dem Internet nicht erreichbar. Abhilfe: \"zugewiesene IP-Adresse vom "
       "VELT-Server abholen\" einschalten.";
+inline constexpr const char* kUnreachableAddressTryIpv6
+    = "Hinweis: %s ist eine %s und aus dem Internet nicht erreichbar. Abhilfe: Der Computer hat die feste "
+      "globale IPv6-Adresse %s; auf der Seite \"Umleitung nach...\" \"IPv6\" wählen.";
+inline constexpr const char* kNoIpv6Server = "Fehler! Der Server %s hat keine IPv6-Adresse.";
+inline constexpr const char* kNoIpv4Server = "Fehler! Der Server %s hat keine IPv4-Adresse.";
+inline constexpr const char* kNoStableIpv6
+    = "Fehler! Der Computer hat keine feste globale IPv6-Adresse (gefunden: %s; temporäre, veraltete und "
+      "lokale Adressen werden nicht veröffentlicht).";
+inline constexpr const char* kBadInterfaceId
+    = "Fehler! Die Schnittstellenkennung %s ist keine IPv6-Schnittstellenkennung (die oberen 64 Bit null, etwa ::99).";
 inline constexpr const char* kNextTry = "Nächster Versuch um %s (in %s).";
 inline constexpr const char* kAddressChanged
     = "Die Netzwerkadressen des Computers haben sich geändert; die Umleitung wird geprüft.";

@@ -25,10 +25,10 @@ public:
     // The interval field 1017 is disabled while periodic redirecting runs.
     virtual void SetIntervalEnabled(bool enabled) = 0;
 
-    // The address fields 1000 (local) and 1001 (remote): an IPv4 address as
-    // a 32-bit number, 0 = cleared.
-    virtual void SetLocalAddress(uint32_t address) = 0;
-    virtual void SetRemoteAddress(uint32_t address) = 0;
+    // The address fields 1000 (local) and 1001 (remote): a dotted IPv4 or a
+    // canonical IPv6 address, "" = cleared.
+    virtual void SetLocalAddress(std::string_view address) = 0;
+    virtual void SetRemoteAddress(std::string_view address) = 0;
     // Field 1022, the generated redirect address.
     virtual void SetRedirectAddress(std::string_view address) = 0;
 

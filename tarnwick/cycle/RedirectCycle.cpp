@@ -1,5 +1,7 @@
 #include "tarnwick/cycle/RedirectCycle.h"
 
+#include "platform/system/Ipv6AddressList.h"
+#include "platform/url/IpAddressText.h"
 #include "tarnwick/cycle/AddressKind.h"
 #include "tarnwick/cycle/AddressWorker.h"
 #include "tarnwick/cycle/CycleServices.h"
@@ -21,7 +23,9 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -42,12 +46,39 @@ namespace {
 
 constexpr uint32_t WM_DESTROY = 0x0002;
 
+// What the address fields show: an IPv6 address canonically, anything else
+// as the dotted form of its four numbers (nothing for none).
+std::string ShownAddress(const std::string& address)
+{
+    if (std::optional<std::string> v6 = platform::CanonicalIpv6(address))
+        return *v6;
+    const uint32_t v4 = CRedirectSettings::ParseIpAddress(address);
+    if (v4 == 0)
+        return {};
+    return std::to_string(v4 >> 24) + "." + std::to_string((v4 >> 16) & 0xFF) + "." + std::to_string((v4 >> 8) & 0xFF)
+        + "." + std::to_string(v4 & 0xFF);
+}
+
 std::string Format(const char* format, const std::string& first, const std::string& second = {})
 {
     const int length = std::snprintf(nullptr, 0, format, first.c_str(), second.c_str());
     std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
     std::snprintf(text.data(), text.size() + 1, format, first.c_str(), second.c_str());
     return text;
+}
+
+// Each "%s" of format replaced by the next value.
+std::string FormatEach(std::string format, std::initializer_list<std::string> values)
+{
+    size_t at = 0;
+    for (const std::string& value : values) {
+        at = format.find("%s", at);
+        if (at == std::string::npos)
+            break;
+        format.replace(at, 2, value);
+        at += value.size();
+    }
+    return format;
 }
 
 } // namespace
@@ -267,6 +298,8 @@ void RedirectCycle::StartAddressWorker()
     job.redirectUrl = m_settings.GetRedirectUrl();
     job.testUrl = TestConnectionUrl();
     job.clientIpUrl = m_context.clientIpUrl;
+    job.addressFamily = m_settings.GetAddressFamily() == 6 ? 6 : 4;
+    job.ipv6InterfaceId = m_settings.GetIpv6InterfaceId();
     job.dialSessions = m_context.dialSessions;
     job.dialStatus = m_context.dialStatus;
     job.window = m_channel;
@@ -441,12 +474,12 @@ void RedirectCycle::OnAddressFound(uintptr_t which, const char* text)
     const std::string address = text ? text : "";
     if (which == 0) {
         m_settings.SetLocalServerName(address);
-        m_view.SetLocalAddress(CRedirectSettings::ParseIpAddress(m_settings.GetLocalServerName()));
+        m_view.SetLocalAddress(ShownAddress(m_settings.GetLocalServerName()));
     } else if (which == 1) {
-        m_view.SetRemoteAddress(CRedirectSettings::ParseIpAddress(address));
+        m_view.SetRemoteAddress(ShownAddress(address));
     } else {
-        m_view.SetLocalAddress(0);
-        m_view.SetRemoteAddress(0);
+        m_view.SetLocalAddress({});
+        m_view.SetRemoteAddress({});
     }
 }
 
@@ -459,17 +492,24 @@ void RedirectCycle::OnAddressesDone(bool found)
     if (!found) {
         AddStatusLine(cycle_texts::kNoAddresses);
         NotifyUser();
-        m_view.SetLocalAddress(0);
-        m_view.SetRemoteAddress(0);
+        m_view.SetLocalAddress({});
+        m_view.SetRemoteAddress({});
         Finish(Outcome::AddressesFailed);
         return;
     }
     // Only the component finds the local side's address; the address
     // service's answer is public by its nature.
     if (m_settings.GetWarnPrivateAddress() == 1 && m_settings.GetClientIpByServer() != 1) {
-        const std::string kind = UnreachableAddressKind(m_settings.GetLocalServerName());
-        if (!kind.empty())
-            AddStatusLine(Format(cycle_texts::kUnreachableAddress, m_settings.GetLocalServerName(), kind));
+        const std::string& local = m_settings.GetLocalServerName();
+        const std::string kind = UnreachableAddressKind(local);
+        // Behind a shared IPv4 address the computer's own IPv6 address is the way in.
+        const std::optional<std::string> stableIpv6 = !kind.empty() && m_settings.GetAddressFamily() != 6
+            ? platform::AnyStableGlobalAddress(platform::ListIpv6Addresses())
+            : std::nullopt;
+        if (stableIpv6)
+            AddStatusLine(FormatEach(cycle_texts::kUnreachableAddressTryIpv6, {local, kind, *stableIpv6}));
+        else if (!kind.empty())
+            AddStatusLine(Format(cycle_texts::kUnreachableAddress, local, kind));
     }
     const bool goOn = !m_bAddressesOnly && !m_bCancelled;
     if (goOn) {

@@ -1,5 +1,6 @@
 #include "tarnwick/cycle/RedirectPageGenerator.h"
 
+#include "platform/url/IpAddressText.h"
 #include "tarnwick/cycle/TemplateReader.h"
 #include "tarnwick/resources/StringTable.h"
 #include "tarnwick/settings/CRedirectSettings.h"
@@ -150,7 +151,7 @@ GeneratedPage GenerateRedirectPage(std::string_view templateText, CRedirectSetti
     if (head != std::string::npos)
         page.insert(head, UploadStamp(now, version));
 
-    ReplaceAll(page, res::kIpAddressOnlyPlaceholder, settings.GetLocalServerName());
+    ReplaceAll(page, res::kIpAddressOnlyPlaceholder, platform::CanonicalAddress(settings.GetLocalServerName()));
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "tarnwick/cycle/SamePlace.h"
 
 #include "platform/url/InternetUrl.h"
+#include "platform/url/IpAddressText.h"
 
 #include <algorithm>
 
@@ -25,7 +26,8 @@ bool IsSamePlace(std::string_view target, std::string_view redirectAddress)
     platform::InternetUrl second;
     if (!platform::ParseInternetUrl(target, first) || !platform::ParseInternetUrl(redirectAddress, second))
         return false;
-    return first.serviceType == second.serviceType && EqualIgnoringCase(first.server, second.server)
+    return first.serviceType == second.serviceType
+        && EqualIgnoringCase(platform::CanonicalAddress(first.server), platform::CanonicalAddress(second.server))
         && EqualIgnoringCase(first.object, second.object) && first.port == second.port;
 }
 

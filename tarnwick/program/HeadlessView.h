@@ -26,8 +26,8 @@ public:
     void SetCycleButtonLabel(std::string_view) override { }
     void SetPeriodicButtonLabel(std::string_view) override { }
     void SetIntervalEnabled(bool) override { }
-    void SetLocalAddress(uint32_t) override { }
-    void SetRemoteAddress(uint32_t) override { }
+    void SetLocalAddress(std::string_view) override { }
+    void SetRemoteAddress(std::string_view) override { }
     void SetRedirectAddress(std::string_view) override { }
     void ClearStatusList() override { }
     void AddStatusLine(std::string_view line) override;

@@ -123,13 +123,13 @@ void ProgramSession::SetIntervalEnabled(bool enabled)
         m_view->SetIntervalEnabled(enabled);
 }
 
-void ProgramSession::SetLocalAddress(uint32_t address)
+void ProgramSession::SetLocalAddress(std::string_view address)
 {
     if (m_view)
         m_view->SetLocalAddress(address);
 }
 
-void ProgramSession::SetRemoteAddress(uint32_t address)
+void ProgramSession::SetRemoteAddress(std::string_view address)
 {
     if (m_view)
         m_view->SetRemoteAddress(address);

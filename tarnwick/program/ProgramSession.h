@@ -73,8 +73,8 @@ private:
     void SetCycleButtonLabel(std::string_view label) override;
     void SetPeriodicButtonLabel(std::string_view label) override;
     void SetIntervalEnabled(bool enabled) override;
-    void SetLocalAddress(uint32_t address) override;
-    void SetRemoteAddress(uint32_t address) override;
+    void SetLocalAddress(std::string_view address) override;
+    void SetRemoteAddress(std::string_view address) override;
     void SetRedirectAddress(std::string_view address) override;
     void ClearStatusList() override;
     void AddStatusLine(std::string_view line) override;

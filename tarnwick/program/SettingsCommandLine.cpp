@@ -55,6 +55,8 @@ constexpr std::pair<std::string_view, std::string_view> kSettingMeanings[] = {
     {"WarnPrivateAddress", "1 = melden, wenn die gefundene Adresse privat oder lokal ist (Standard 1)"},
     {"RetryAfterFailure", "1 = fehlgeschlagenen periodischen Durchlauf bald wiederholen (Standard 1)"},
     {"RedirectOnAddressChange", "1 = Durchlauf, wenn sich die Adressen des Rechners ändern (Standard 1)"},
+    {"AddressFamily", "4 = IPv4-Adresse veröffentlichen, 6 = die feste globale IPv6-Adresse (Standard 4)"},
+    {"Ipv6InterfaceId", "mit IPv6: Schnittstellenkennung wie ::99 zum aktuellen /64-Präfix; leer: keine"},
     {"DnsUpdate", "DNS-Name aktuell halten: 0 = nicht, 1 = dyndns2-Dienst, 2 = DNS-Server (RFC 2136) (Standard 0)"},
     {"DnsName", "der vollständige DNS-Name, etwa heim.example.org"},
     {"DnsServer", "Host[:Port] des dyndns2-Dienstes (https; http:// nur lokal) oder des primären DNS-Servers"},

@@ -5,6 +5,7 @@
 #include "platform/system/AtomicFile.h"
 #include "platform/system/TextCase.h"
 #include "platform/url/InternetUrl.h"
+#include "platform/url/IpAddressText.h"
 #include "tarnwick/resources/RegistryPaths.h"
 #include "tarnwick/settings/PasswordScrambler.h"
 #include "tarnwick/settings/SettingsFieldTable.h"
@@ -228,6 +229,16 @@ void CRedirectSettings::SetRetryAfterFailure(int value)
 void CRedirectSettings::SetRedirectOnAddressChange(int value)
 {
     SetNumber(m_RedirectOnAddressChange, value);
+}
+
+void CRedirectSettings::SetAddressFamily(int value)
+{
+    SetNumber(m_AddressFamily, value);
+}
+
+void CRedirectSettings::SetIpv6InterfaceId(std::string_view value)
+{
+    SetExact(m_Ipv6InterfaceId, value);
 }
 
 void CRedirectSettings::SetDnsUpdate(int value)
@@ -570,7 +581,10 @@ std::string CRedirectSettings::ComposeUrl(int serviceType, std::string_view host
         return {};
     }
     std::string url = scheme;
-    url += host;
+    if (const std::optional<std::string> v6 = platform::CanonicalIpv6(host))
+        url += "[" + *v6 + "]";
+    else
+        url += host;
     if (port != defaultPort)
         url += ":" + std::to_string(port);
     url += path;

@@ -67,6 +67,11 @@ public:
     int GetRetryAfterFailure() const { return m_RetryAfterFailure; }
     // A change of the machine's addresses or default route runs a cycle.
     int GetRedirectOnAddressChange() const { return m_RedirectOnAddressChange; }
+    // 4: the published address is IPv4; 6: the computer's stable global IPv6 address.
+    int GetAddressFamily() const { return m_AddressFamily; }
+    // With IPv6: an interface identifier ("::99") that replaces the found
+    // address's lower 64 bits (another host of the same network); "" for none.
+    const std::string& GetIpv6InterfaceId() const { return m_Ipv6InterfaceId; }
     // DNS names: 0 off, 1 update service (dyndns2), 2 DNS UPDATE with TSIG.
     int GetDnsUpdate() const { return m_DnsUpdate; }
     const std::string& GetDnsName() const { return m_DnsName; }
@@ -120,6 +125,8 @@ public:
     void SetWarnPrivateAddress(int value);
     void SetRetryAfterFailure(int value);
     void SetRedirectOnAddressChange(int value);
+    void SetAddressFamily(int value);
+    void SetIpv6InterfaceId(std::string_view value);
     void SetDnsUpdate(int value);
     void SetDnsName(std::string_view value);
     void SetDnsServer(std::string_view value);
@@ -171,7 +178,8 @@ public:
     bool SaveToBackupFile(std::string_view fileName) const;
 
     // "ftp://" or "http://" + host + (":port" unless the scheme's default) +
-    // path for service types 1 and 3; "" for any other type.
+    // path for service types 1 and 3; "" for any other type. An IPv6 host is
+    // written canonically in brackets.
     static std::string ComposeUrl(int serviceType, std::string_view host, int port, std::string_view path);
 
     // a.b.c.d -> (a << 24) | (b << 16) | (c << 8) | d with the low 8 bits of
@@ -215,6 +223,8 @@ private:
     int m_WarnPrivateAddress;
     int m_RetryAfterFailure;
     int m_RedirectOnAddressChange;
+    int m_AddressFamily;
+    std::string m_Ipv6InterfaceId;
     int m_DnsUpdate;
     std::string m_DnsName;
     std::string m_DnsServer;

@@ -5,6 +5,7 @@
 #include "tarnwick/settings/PasswordScrambler.h"
 
 #include "platform/system/TextCase.h"
+#include "platform/url/IpAddressText.h"
 
 #include <algorithm>
 #include <array>
@@ -95,7 +96,7 @@ struct SettingsFieldTableBuilder
         return result;
     }
 
-    static std::array<SettingsField, 37> Build()
+    static std::array<SettingsField, 39> Build()
     {
         // In the registry save's order; each row gives the default and the four positions.
         return {
@@ -153,17 +154,21 @@ struct SettingsFieldTableBuilder
                                                                        {27, 28, 23, 24}, K::Flag, 0, 1),
             Number<&S::GetRedirectOnAddressChange, &S::SetRedirectOnAddressChange>(
                 "RedirectOnAddressChange", &S::m_RedirectOnAddressChange, 1, {28, 29, 24, 25}, K::Flag, 0, 1),
-            Number<&S::GetDnsUpdate, &S::SetDnsUpdate>("DnsUpdate", &S::m_DnsUpdate, 0, {29, 30, 25, 26}, K::Number, 0,
+            Number<&S::GetAddressFamily, &S::SetAddressFamily>("AddressFamily", &S::m_AddressFamily, 4,
+                                                               {29, 30, 25, 26}, K::AddressFamily, 4, 6),
+            Text<&S::GetIpv6InterfaceId, &S::SetIpv6InterfaceId>("Ipv6InterfaceId", &S::m_Ipv6InterfaceId, "",
+                                                                 {30, 31, 26, 27}, K::InterfaceId),
+            Number<&S::GetDnsUpdate, &S::SetDnsUpdate>("DnsUpdate", &S::m_DnsUpdate, 0, {31, 32, 27, 28}, K::Number, 0,
                                                        2),
-            Text<&S::GetDnsName, &S::SetDnsName>("DnsName", &S::m_DnsName, "", {30, 31, 26, 27}),
-            Text<&S::GetDnsServer, &S::SetDnsServer>("DnsServer", &S::m_DnsServer, "", {31, 32, 27, 28}),
-            Text<&S::GetDnsUser, &S::SetDnsUser>("DnsUser", &S::m_DnsUser, "", {32, 33, 28, 29}),
-            Text<&S::GetDnsPassword, &S::SetDnsPassword>("DnsPassword", &S::m_DnsPassword, "", {33, 34, 0, 0},
+            Text<&S::GetDnsName, &S::SetDnsName>("DnsName", &S::m_DnsName, "", {32, 33, 28, 29}),
+            Text<&S::GetDnsServer, &S::SetDnsServer>("DnsServer", &S::m_DnsServer, "", {33, 34, 29, 30}),
+            Text<&S::GetDnsUser, &S::SetDnsUser>("DnsUser", &S::m_DnsUser, "", {34, 35, 30, 31}),
+            Text<&S::GetDnsPassword, &S::SetDnsPassword>("DnsPassword", &S::m_DnsPassword, "", {35, 36, 0, 0},
                                                          K::Password, kDnsPasswordSalt),
-            Text<&S::GetDnsKey, &S::SetDnsKey>("DnsKey", &S::m_DnsKey, "", {34, 35, 0, 0}, K::Password, kDnsKeySalt),
+            Text<&S::GetDnsKey, &S::SetDnsKey>("DnsKey", &S::m_DnsKey, "", {36, 37, 0, 0}, K::Password, kDnsKeySalt),
             Text<&S::GetDnsCheckServer, &S::SetDnsCheckServer>("DnsCheckServer", &S::m_DnsCheckServer, "",
-                                                               {35, 36, 29, 30}),
-            Number<&S::GetRedirectPage, &S::SetRedirectPage>("RedirectPage", &S::m_RedirectPage, 1, {36, 37, 30, 31},
+                                                               {37, 38, 31, 32}),
+            Number<&S::GetRedirectPage, &S::SetRedirectPage>("RedirectPage", &S::m_RedirectPage, 1, {38, 39, 32, 33},
                                                              K::Flag, 0, 1),
         };
     }
@@ -173,9 +178,9 @@ namespace {
 
 // Built on first use, so that a record constructed during static
 // initialisation finds the table complete.
-const std::array<SettingsField, 37>& Fields()
+const std::array<SettingsField, 39>& Fields()
 {
-    static const std::array<SettingsField, 37> fields = SettingsFieldTableBuilder::Build();
+    static const std::array<SettingsField, 39> fields = SettingsFieldTableBuilder::Build();
     return fields;
 }
 
@@ -300,6 +305,10 @@ std::optional<std::string> CheckSettingsValue(const SettingsField& field, std::s
 {
     const std::string prefix = "Ungültiger Wert für " + std::string(field.name) + ": ";
     switch (field.kind) {
+    case K::InterfaceId:
+        if (!text.empty() && !platform::IsIpv6InterfaceId(text))
+            return prefix + Quoted(text) + " ist keine IPv6-Schnittstellenkennung (die oberen 64 Bit null, etwa ::99).";
+        return std::nullopt;
     case K::Text:
     case K::Password: {
         const size_t limit = field.kind == K::Password ? kMaxPassword : kMaxStoredText;
@@ -314,12 +323,15 @@ std::optional<std::string> CheckSettingsValue(const SettingsField& field, std::s
     }
     case K::Flag:
     case K::ServiceType:
+    case K::AddressFamily:
     case K::Number: {
         const std::optional<long long> number = ParseWholeNumber(text);
         if (field.kind == K::Flag && (!number || (*number != 0 && *number != 1)))
             return prefix + Quoted(text) + " ist weder 0 noch 1.";
         if (field.kind == K::ServiceType && (!number || (*number != 1 && *number != 3)))
             return prefix + Quoted(text) + " ist weder 1 (FTP) noch 3 (HTTP).";
+        if (field.kind == K::AddressFamily && (!number || (*number != 4 && *number != 6)))
+            return prefix + Quoted(text) + " ist weder 4 (IPv4) noch 6 (IPv6).";
         if (!number || *number < field.minimum || *number > field.maximum)
             return prefix + Quoted(text) + " ist keine ganze Zahl von " + std::to_string(field.minimum) + " bis "
                 + std::to_string(field.maximum) + ".";

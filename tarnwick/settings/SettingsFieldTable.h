@@ -25,6 +25,8 @@ struct TARNWICK_EXPORT SettingsField
         Flag, // 0 or 1
         ServiceType, // 1 (FTP) or 3 (HTTP)
         Number, // a whole number from minimum to maximum
+        AddressFamily, // 4 (IPv4) or 6 (IPv6)
+        InterfaceId, // empty or an IPv6 interface identifier ("::99")
     };
     // The registry key that holds the value.
     enum class Key { Product, Maker };

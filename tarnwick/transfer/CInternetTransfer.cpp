@@ -4,6 +4,7 @@
 #include "platform/internet/InternetConnection.h"
 #include "platform/internet/InternetConstants.h"
 #include "platform/url/InternetUrl.h"
+#include "platform/url/IpAddressText.h"
 #include "tarnwick/messages/MessageTarget.h"
 #include "tarnwick/messages/WindowMessages.h"
 #include "tarnwick/transfer/CTransferSession.h"
@@ -246,6 +247,7 @@ bool CInternetTransfer::OpenSession()
     session->SetStatusWindow(m_hWndMessages.load());
     std::lock_guard lock(m_sessionMutex);
     session->SetCaFile(m_caFile);
+    session->SetAddressFamily(m_addressFamily);
     m_pSession = std::move(session);
     return true;
 }
@@ -319,7 +321,7 @@ bool CInternetTransfer::GetPage(std::string& strText, const std::string& strUrl)
         [&](platform::HttpRequest& answered) {
             status = static_cast<int>(answered.StatusCode());
             statusText = answered.StatusText();
-            m_strServerIp = session.LastAddress();
+            m_strServerIp = platform::CanonicalAddress(session.LastAddress());
             if (status == 401) {
                 answer = Answer::NeedsLogin;
             } else if (status == 301 || status == 302 || status == 303 || IsForcedHttps(answered, status, strUrl)) {
@@ -375,10 +377,14 @@ bool CInternetTransfer::ReadRedirectTarget(std::string& strTarget, const std::st
     return TargetOfPage(std::move(text), strTarget);
 }
 
-bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl)
+bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::string& strUrl, int family)
 {
     strAddress.clear();
-    if (!GetPage(strAddress, strUrl))
+    const bool v6 = family == 6;
+    m_addressFamily = v6 ? 6 : 4;
+    const bool read = GetPage(strAddress, strUrl);
+    m_addressFamily = 0;
+    if (!read)
         return false;
     // The answer goes into the public page: nothing but a dotted address is
     // taken, surrounding white space aside.
@@ -387,17 +393,20 @@ bool CInternetTransfer::ReadClientAddress(std::string& strAddress, const std::st
         answer.remove_prefix(1);
     while (!answer.empty() && std::isspace(static_cast<unsigned char>(answer.back())))
         answer.remove_suffix(1);
-    if (!IsDottedIpv4(answer)) {
+    if (v6 ? !platform::IsIpv6Address(answer) : !IsDottedIpv4(answer)) {
         strAddress.clear();
         return false;
     }
-    strAddress = std::string(answer);
+    strAddress = platform::CanonicalAddress(answer);
     return true;
 }
 
-bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::string& strUrl)
+bool CInternetTransfer::ReadServerAddress(std::string& strAddress, const std::string& strUrl, int family)
 {
-    if (!GetPage(strAddress, strUrl))
+    m_addressFamily = family;
+    const bool read = GetPage(strAddress, strUrl);
+    m_addressFamily = 0;
+    if (!read)
         return false;
     strAddress = m_strServerIp;
     return !strAddress.empty();

@@ -65,8 +65,11 @@ public:
     // on https (a host that forces https) is read there once, and what that
     // page leads to counts.
     bool ReadRedirectTarget(std::string& strTarget, const std::string& strUrl);
-    bool ReadClientAddress(std::string& strAddress, const std::string& strUrl);
-    bool ReadServerAddress(std::string& strAddress, const std::string& strUrl);
+    // family 4 or 6: the service is reached over that family only, and its
+    // answer must be one address of it (IPv6 canonical); 0 is read as 4.
+    bool ReadClientAddress(std::string& strAddress, const std::string& strUrl, int family = 0);
+    // family 4 or 6: the page server's address of that family; 0: either.
+    bool ReadServerAddress(std::string& strAddress, const std::string& strUrl, int family = 0);
     // bTls: FTP over explicit TLS in passive mode. Plain FTP goes active
     // first and, when the server cannot connect back, once more in passive
     // mode (said in a WM_INFO_TEXT line).
@@ -109,6 +112,7 @@ private:
     std::function<std::string()> m_redirectAddress;
     std::function<std::string()> m_redirectUrl;
     std::string m_caFile; // guarded by m_sessionMutex
+    int m_addressFamily = 0; // of the next session; set and used by the operation's thread
     CTransferSession::Limits m_limits; // guarded by m_sessionMutex
 };
 

@@ -450,6 +450,17 @@ TEST_F(PackageInstallerTest, SilentServerIsCancelledOrTimesOut)
     options.idleTimeout = std::chrono::milliseconds(1000);
     EXPECT_EQ(Install(silent.url("/TWSetup.msi"), options).failure, InstallFailure::Download);
     ExpectUnchanged();
+
+    // A server that sends a byte now and then is ended by the whole download's bound.
+    velt::testing::TcpPeer trickle(velt::testing::TcpPeer::Mode::Trickle,
+                                   "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    options.idleTimeout = std::chrono::milliseconds(30000);
+    options.totalTimeout = std::chrono::milliseconds(1500);
+    options.lowSpeedBytesPerSecond = 1;
+    const auto trickled = std::chrono::steady_clock::now();
+    EXPECT_EQ(Install(trickle.url("/TWSetup.msi"), options).failure, InstallFailure::Download);
+    EXPECT_LT(std::chrono::steady_clock::now() - trickled, std::chrono::seconds(15));
+    ExpectUnchanged();
 }
 
 TEST(PackageEntryTest, SingleInstallFolderIsNotATopFolder)

@@ -58,16 +58,19 @@ TEST_P(SamePlaceTest, OnlyTheSameServerPathPortAndSchemeCount)
     EXPECT_EQ(IsSamePlace(c.redirect, c.target), c.same) << "not symmetric";
 }
 
-INSTANTIATE_TEST_SUITE_P(Addresses, SamePlaceTest,
-                         ::testing::Values(PlaceCase {"http://1.2.3.4:80/", "http://1.2.3.4/", true},
-                                           PlaceCase {"http://host.example/Shop/", "HTTP://HOST.example/shop/", true},
-                                           PlaceCase {"http://1.2.3.4/", "http://1.2.3.4", true}, // no path is "/"
-                                           PlaceCase {"http://1.2.3.4:8080/", "http://1.2.3.4/", false},
-                                           PlaceCase {"ftp://1.2.3.4/", "http://1.2.3.4/", false},
-                                           PlaceCase {"http://1.2.3.4/a", "http://1.2.3.4/b", false},
-                                           PlaceCase {"", "", false},
-                                           PlaceCase {"http:///", "http:///", false}, // no host yet: never current
-                                           PlaceCase {"http://1.2.3.4:99999/", "http://1.2.3.4:99999/", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, SamePlaceTest,
+    ::testing::Values(PlaceCase {"http://1.2.3.4:80/", "http://1.2.3.4/", true},
+                      PlaceCase {"http://host.example/Shop/", "HTTP://HOST.example/shop/", true},
+                      PlaceCase {"http://1.2.3.4/", "http://1.2.3.4", true}, // no path is "/"
+                      PlaceCase {"http://1.2.3.4:8080/", "http://1.2.3.4/", false},
+                      PlaceCase {"ftp://1.2.3.4/", "http://1.2.3.4/", false},
+                      PlaceCase {"http://1.2.3.4/a", "http://1.2.3.4/b", false}, PlaceCase {"", "", false},
+                      PlaceCase {"http:///", "http:///", false}, // no host yet: never current
+                      PlaceCase {"http://1.2.3.4:99999/", "http://1.2.3.4:99999/", false},
+                      PlaceCase {"http://[2001:0DB8:0:0:0:0:0:10]:8080/x", "http://[2001:db8::10]:8080/x", true},
+                      PlaceCase {"http://[2001:db8::10]/", "http://[2001:db8::11]/", false},
+                      PlaceCase {"http://[::ffff:1.2.3.4]/", "http://1.2.3.4/", false}));
 
 namespace {
 

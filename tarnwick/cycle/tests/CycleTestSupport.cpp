@@ -1,5 +1,7 @@
 #include "tarnwick/cycle/tests/CycleTestSupport.h"
 
+#include "platform/registry/Registry.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 
@@ -69,6 +71,18 @@ std::string RecordingView::Joined() const
     for (const std::string& text : Texts())
         joined += text + "\n";
     return joined;
+}
+
+std::string StoredLocalServerName()
+{
+    namespace reg = platform::registry;
+    reg::HKEY key = nullptr;
+    std::string value;
+    if (reg::RegOpenKey(reg::Root::CurrentUser, "Software\\VELT\\Tarnwick", reg::Access::Read, &key) == reg::kSuccess) {
+        reg::RegQueryString(key, "LocalServerName", &value);
+        reg::RegCloseKey(key);
+    }
+    return value;
 }
 
 } // namespace tarnwick::test

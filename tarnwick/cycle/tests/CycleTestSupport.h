@@ -27,6 +27,10 @@ bool IsStampedStatusLine(std::string_view line);
 // module is found from it.
 std::string BuildProgramDirectory();
 
+// LocalServerName as the product key holds it (the record does not load it):
+// what a program that saved its settings left there.
+std::string StoredLocalServerName();
+
 // A window that records what the cycle shows and does.
 class RecordingView : public CycleView, public AttentionView
 {
@@ -35,8 +39,8 @@ public:
     void SetCycleButtonLabel(std::string_view label) override { cycleLabel = label; }
     void SetPeriodicButtonLabel(std::string_view label) override { periodicLabel = label; }
     void SetIntervalEnabled(bool enabled) override { intervalEnabled = enabled; }
-    void SetLocalAddress(uint32_t address) override { localAddress = address; }
-    void SetRemoteAddress(uint32_t address) override { remoteAddress = address; }
+    void SetLocalAddress(std::string_view address) override { localAddress = address; }
+    void SetRemoteAddress(std::string_view address) override { remoteAddress = address; }
     void SetRedirectAddress(std::string_view address) override { redirectAddress = address; }
     void ClearStatusList() override { lines.clear(); }
     void AddStatusLine(std::string_view line) override { lines.emplace_back(line); }
@@ -54,8 +58,8 @@ public:
     std::string cycleLabel = "Umleitbefehl hoch&laden";
     std::string periodicLabel = "&Start";
     bool intervalEnabled = true;
-    uint32_t localAddress = 0xFFFFFFFF;
-    uint32_t remoteAddress = 0xFFFFFFFF;
+    std::string localAddress = "unset";
+    std::string remoteAddress = "unset";
     std::string redirectAddress;
     std::vector<std::string> lines;
     bool visible = false;

@@ -37,7 +37,7 @@ using velt::testing::TcpPeer;
 
 namespace {
 
-constexpr uint32_t kLoopback = 0x7F000001;
+constexpr const char* kLoopback = "127.0.0.1";
 
 // A listener whose accept queue is full: a further connection attempt to it
 // hangs in the handshake, as a server that does not answer would.
@@ -276,8 +276,8 @@ TEST_F(RedirectCycleTest, AddressServiceGivesTheLocalAddressOrFails)
               (std::vector<std::string> {"Client-IP-Adresse wird vom Server abgeholt.", "Server Fehler: 404. Not Found",
                                          "IP-Adressen konnten nicht ermittelt werden."}));
     // The remote field was filled, then both were cleared with the failure.
-    EXPECT_EQ(m_view.remoteAddress, 0u);
-    EXPECT_EQ(m_view.localAddress, 0u);
+    EXPECT_EQ(m_view.remoteAddress, "");
+    EXPECT_EQ(m_view.localAddress, "");
     EXPECT_TRUE(m_settings.GetLocalServerName().empty());
     ExpectIdle();
 
@@ -307,8 +307,8 @@ TEST_F(RedirectCycleTest, ComponentErrorTextPrecedesTheFailure)
         << texts[0];
     EXPECT_GT(texts[0].size(), 80u); // the system's text for the refusal follows
     EXPECT_EQ(texts[1], "IP-Adressen konnten nicht ermittelt werden.");
-    EXPECT_EQ(m_view.localAddress, 0u);
-    EXPECT_EQ(m_view.remoteAddress, 0u);
+    EXPECT_EQ(m_view.localAddress, "");
+    EXPECT_EQ(m_view.remoteAddress, "");
     EXPECT_EQ(m_view.broughtToFront, 1);
 }
 

@@ -113,6 +113,14 @@ TEST_F(SettingsCommandLineTest, SetAppliesInOrderAndGetReadsBack)
     EXPECT_TRUE(page.out.starts_with("<head>\r\n<meta name=\"uploaddate\""));
     EXPECT_TRUE(page.out.ends_with("Weiter zu http://10.9.8.7:82/ (10.9.8.7)")) << page.out;
     EXPECT_EQ(page.err, "");
+    // An IPv6 address: canonical, in brackets only in the address.
+    ASSERT_EQ(Tarnwick({"--set", "LocalServerName=2001:DB8:0:0:0:0:0:10", "--set", "AddressFamily=6", "--set",
+                        "Ipv6InterfaceId=::99"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(Get("AddressFamily"), "6");
+    EXPECT_EQ(Get("Ipv6InterfaceId"), "::99");
+    EXPECT_TRUE(Tarnwick({"--print-page"}).out.ends_with("Weiter zu http://[2001:db8::10]:82/ (2001:db8::10)"));
 
     EXPECT_EQ(Get("ServiceHost"), std::string(resources::BuiltInServiceHost()));
     // DNS values take their own forms; the key is stored scrambled.
@@ -167,6 +175,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase {"WaitTime121", {"--set", "WaitTimeInMin=121"}},
                       RefusalCase {"ServiceTypeTwo", {"--set", "UploadServiceType=2"}},
                       RefusalCase {"ServiceHostUrl", {"--set", "ServiceHost=http://host/"}},
+                      RefusalCase {"AddressFamilyFive", {"--set", "AddressFamily=5"}},
+                      RefusalCase {"InterfaceIdWithPrefix",
+                                   {"--set", "UserName=neu", "--set", "Ipv6InterfaceId=1::99"}},
+                      RefusalCase {"InterfaceIdAllZero", {"--set", "Ipv6InterfaceId=::"}},
+                      RefusalCase {"InterfaceIdNoAddress", {"--set", "Ipv6InterfaceId=99"}},
                       RefusalCase {"TextTooLong", {"--set", "UserName=" + std::string(256, 'u')}},
                       RefusalCase {"PasswordTooLong", {"--set", "Password=" + std::string(128, 'p')}},
                       RefusalCase {"LineBreak", {"--set", "RedirectUrl=http://a/\nb"}},

@@ -128,18 +128,6 @@ protected:
             EXPECT_TRUE(tarnwick::test::IsStampedStatusLine(line)) << line;
     }
 
-    static std::string StoredLocalServerName()
-    {
-        namespace reg = platform::registry;
-        reg::HKEY key = nullptr;
-        std::string value;
-        if (reg::RegOpenKey(reg::Root::CurrentUser, kProductKey, reg::Access::Read, &key) == reg::kSuccess) {
-            reg::RegQueryString(key, "LocalServerName", &value);
-            reg::RegCloseKey(key);
-        }
-        return value;
-    }
-
     velt::testing::TempHome m_home;
     // No desktop: a later plain start writes its notes instead of showing them.
     velt::testing::ScopedEnv m_noX11 {"DISPLAY", std::nullopt};
@@ -177,7 +165,7 @@ TEST_F(TarnwickProcessTest, HeadlessTakesOverAndAnswersTheCommandsOfLaterStarts)
     ASSERT_TRUE(WaitForExit(*headless, std::chrono::seconds(5)));
     EXPECT_TRUE(WIFEXITED(headless->exitStatus()));
     EXPECT_EQ(WEXITSTATUS(headless->exitStatus()), 0);
-    EXPECT_EQ(StoredLocalServerName(), "") << "quit ends at once, without saving";
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "") << "quit ends at once, without saving";
     ExpectStampedLines(Log());
 }
 
@@ -245,7 +233,7 @@ TEST_P(TerminationTest, SignalEndsCleanlyAndSaves)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
     EXPECT_TRUE(WIFEXITED(headless->exitStatus())) << headless->exitStatus();
     EXPECT_EQ(WEXITSTATUS(headless->exitStatus()), 0);
-    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "127.0.0.1");
     if (busy) {
         EXPECT_TRUE(WaitForLog("Datei mit neuer Umleitung konnte nicht gesendet werden!")) << Log();
     }
@@ -263,7 +251,7 @@ TEST_F(TarnwickProcessTest, OnceTellsByItsExitCodeWhetherThePageIsCurrent)
     EXPECT_EQ(Count(Log("first.log"), kUploaded), 1) << Log("first.log");
     EXPECT_EQ(Run({"--once"}, "second.log"), 0) << Log("second.log");
     EXPECT_EQ(Count(Log("second.log"), kCurrent), 1) << Log("second.log");
-    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "127.0.0.1");
     // Found by the component on loopback: said once per run, and the run goes on
     // (the address service's answer is never questioned).
     const char* unreachable = "Hinweis: 127.0.0.1 ist eine Loopback-Adresse und aus dem Internet nicht erreichbar.";

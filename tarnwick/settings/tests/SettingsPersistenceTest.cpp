@@ -193,6 +193,8 @@ TEST_F(SettingsPersistenceTest, BackupRoundTripLeavesOutPasswordsAndFindsBareNam
                                                "WarnPrivateAddress",
                                                "RetryAfterFailure",
                                                "RedirectOnAddressChange",
+                                               "AddressFamily",
+                                               "Ipv6InterfaceId",
                                                "DnsUpdate",
                                                "DnsName",
                                                "DnsServer",

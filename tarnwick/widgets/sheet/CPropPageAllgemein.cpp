@@ -90,7 +90,7 @@ void CPropPageAllgemein::TestConnection()
         ? resources::ClientIpUrlOf(typed)
         : Sheet()->Environment().clientIpUrl;
     // The answer comes back on this thread, and only while the page is still there.
-    ConnectionTest::Start(Sheet()->Environment().services, url,
+    ConnectionTest::Start(Sheet()->Environment().services, url, m_pSettings->GetAddressFamily(),
                           [page = QPointer<CPropPageAllgemein>(this)](bool reached) {
                               QMetaObject::invokeMethod(
                                   qApp,

@@ -4,6 +4,7 @@
 
 #include "tarnwick/cycle/LocalServerTest.h"
 #include "tarnwick/settings/CRedirectSettings.h"
+#include "tarnwick/settings/SettingsFieldTable.h"
 #include "tarnwick/settings/SettingsRules.h"
 #include "tarnwick/widgets/common/UrlOpener.h"
 #include "tarnwick/widgets/sheet/PageWhatsThis.h"
@@ -34,6 +35,8 @@ CPropPageRedirectTo::CPropPageRedirectTo(QWidget* parent)
         UpdateModified();
     });
     connect(m_ui->idc_1028, &QLineEdit::textChanged, this, [this](const QString& text) { OnPortChanged(text); });
+    connect(m_ui->idc_1076, &QComboBox::activated, this, [this](int index) { OnFamilyChosen(index); });
+    connect(m_ui->idc_1077, &QLineEdit::textChanged, this, [this](const QString& text) { OnInterfaceIdChanged(text); });
     connect(m_ui->idc_1038, &QCheckBox::clicked, this, [this] { TestLocalServer(false); });
     connect(m_ui->idc_1045, &QPushButton::clicked, this, [this] { BrowserTest(); });
 }
@@ -67,6 +70,11 @@ void CPropPageRedirectTo::Fill()
             UserText("Um den lokalen Server zu testen, muss die Verbindung zum in URL angegebenen Server bestehen. "
                      "Betätigen Sie \"IP-Adressen ermitteln\", um die IP-Adresse des lokalen Servers zu ermitteln."));
     }
+
+    const bool v6 = m_pSettings->GetAddressFamily() == 6;
+    m_ui->idc_1076->setCurrentIndex(v6 ? 1 : 0);
+    m_ui->idc_1077->setEnabled(v6);
+    m_ui->idc_1077->setText(QString::fromStdString(m_pSettings->GetIpv6InterfaceId()));
 
     m_ui->idc_1031->setText(QString::fromStdString(m_pSettings->GetLocalWebObject()));
     const QString port = QString::number(m_pSettings->GetLocalPort());
@@ -108,6 +116,26 @@ void CPropPageRedirectTo::OnPortChanged(const QString& text)
     TestLocalServer(false);
 }
 
+void CPropPageRedirectTo::OnFamilyChosen(int index)
+{
+    if (!m_bInitialized)
+        return;
+    m_pSettings->SetAddressFamily(index == 1 ? 6 : 4);
+    m_ui->idc_1077->setEnabled(index == 1);
+    UpdateModified();
+}
+
+void CPropPageRedirectTo::OnInterfaceIdChanged(const QString& text)
+{
+    if (!m_bInitialized)
+        return;
+    // Only a valid identifier (or none) reaches the record; OK refuses the rest.
+    const std::string value = text.trimmed().toStdString();
+    if (!CheckSettingsValue(*FindSettingsField("Ipv6InterfaceId"), value))
+        m_pSettings->SetIpv6InterfaceId(value);
+    UpdateModified();
+}
+
 bool CPropPageRedirectTo::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_ui->idc_1031 && event->type() == QEvent::FocusOut && m_bInitialized)
@@ -133,6 +161,13 @@ bool CPropPageRedirectTo::TestLocalServer(bool forced)
 
 bool CPropPageRedirectTo::OnApply()
 {
+    const std::string interfaceId = m_ui->idc_1077->text().trimmed().toStdString();
+    if (const auto refusal = CheckSettingsValue(*FindSettingsField("Ipv6InterfaceId"), interfaceId)) {
+        ShowMessage(this, QMessageBox::Critical, "Fehler", *refusal);
+        ActivateSelf();
+        m_ui->idc_1077->setFocus();
+        return false;
+    }
     if (TestLocalServer(true))
         return true;
     const auto answer

@@ -40,6 +40,8 @@ private:
     void RefreshRedirectAddress();
     void OnProtocolChosen(int index);
     void OnPortChanged(const QString& text);
+    void OnFamilyChosen(int index);
+    void OnInterfaceIdChanged(const QString& text);
     void BrowserTest();
 
     std::unique_ptr<Ui::CPropPageRedirectTo> m_ui;

@@ -42,6 +42,12 @@ constexpr WhatsThisEntry kRedirectTo[] = {
      "erreichbar ist."},
     {1045, "Öffnet die generierte Umleit-Adresse im Browser."},
     {1037, "Das Ergebnis der letzten Prüfung des lokalen Servers."},
+    {1076,
+     "IPv4 veröffentlicht die IPv4-Adresse. IPv6 veröffentlicht die feste globale IPv6-Adresse dieses Computers "
+     "(nie eine temporäre), für Anschlüsse ohne eigene öffentliche IPv4-Adresse (DS-Lite, CGNAT)."},
+    {1077,
+     "Nur mit IPv6: eine Schnittstellenkennung wie ::99. Veröffentlicht wird dann das aktuelle /64-Präfix mit "
+     "dieser Kennung, also ein anderes Gerät im selben Netz (etwa ein NAS). Leer: die Adresse dieses Computers."},
 };
 
 constexpr WhatsThisEntry kUpload[] = {

@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -42,15 +43,18 @@ QString Text(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString DottedAddress(uint32_t address)
+// A long address (IPv6) widens the field to show it whole; the tooltip
+// shows it too, for a window the desktop keeps narrow.
+void ShowAddress(QLineEdit& field, std::string_view address)
 {
-    if (address == 0)
-        return {};
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
+    const QString text = Text(address);
+    field.setText(text);
+    field.setCursorPosition(0);
+    field.setToolTip(text);
+    const QMargins margins = field.textMargins() + field.contentsMargins();
+    const int needed = field.fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 12;
+    if (needed > field.minimumWidth())
+        field.setMinimumWidth(needed);
 }
 
 QString ProtocolText(int uploadServiceType)
@@ -450,19 +454,19 @@ void CRedirectMainDlg::SetIntervalEnabled(bool enabled)
     m_ui->idc_1017->setEnabled(enabled);
 }
 
-void CRedirectMainDlg::SetLocalAddress(uint32_t address)
+void CRedirectMainDlg::SetLocalAddress(std::string_view address)
 {
-    m_ui->idc_1000->setText(DottedAddress(address));
+    ShowAddress(*m_ui->idc_1000, address);
 }
 
-void CRedirectMainDlg::SetRemoteAddress(uint32_t address)
+void CRedirectMainDlg::SetRemoteAddress(std::string_view address)
 {
-    m_ui->idc_1001->setText(DottedAddress(address));
+    ShowAddress(*m_ui->idc_1001, address);
 }
 
 void CRedirectMainDlg::SetRedirectAddress(std::string_view address)
 {
-    m_ui->idc_1022->setText(Text(address));
+    ShowAddress(*m_ui->idc_1022, address);
 }
 
 void CRedirectMainDlg::ClearStatusList()

@@ -283,6 +283,41 @@ TEST_F(SettingsSheetTest, ProtocolChoiceSetsThePortAndTheAddressShowsIt)
     EXPECT_EQ(m_sheet->Settings().GetLocalPort(), 80);
 }
 
+// The family beside the protocol; the identifier only with IPv6, and only a
+// valid one is taken (OK refuses the rest and keeps the page).
+TEST_F(SettingsSheetTest, Ipv6ChoiceAndInterfaceIdentifier)
+{
+    velt::testing::TcpPeer server(velt::testing::TcpPeer::Mode::Silent);
+    CRedirectSettings settings = WithLocalServer(server.port());
+    settings.SetLocalServerName("2001:DB8:0:0:0:0:0:10");
+    settings.SetModified(0);
+    Open(CPropSheetRedirectProperties::kRedirectTo, settings);
+    EXPECT_EQ(Field(2, 1030)->text(), QStringLiteral("http://[2001:db8::10]:%1/").arg(server.port()));
+    auto* family = Control<QComboBox>(2, 1076);
+    EXPECT_EQ(family->currentIndex(), 0);
+    EXPECT_FALSE(Field(2, 1077)->isEnabled());
+    family->setCurrentIndex(1);
+    Q_EMIT family->activated(1);
+    EXPECT_EQ(m_sheet->Settings().GetAddressFamily(), 6);
+    EXPECT_TRUE(Field(2, 1077)->isEnabled());
+    EXPECT_TRUE(OkEnabled());
+
+    Field(2, 1077)->setText(QStringLiteral("::99"));
+    Field(2, 1077)->setText(QStringLiteral("1::99"));
+    EXPECT_EQ(m_sheet->Settings().GetIpv6InterfaceId(), "::99");
+    m_sheet->SetActivePage(0);
+    EXPECT_FALSE(PressOk());
+    EXPECT_EQ(m_sheet->GetActiveIndex(), 2);
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].contains(QStringLiteral("keine IPv6-Schnittstellenkennung"))) << m_boxes[0].toStdString();
+    EXPECT_EQ(Field(2, 1077)->text(), QStringLiteral("::99")); // shown again as stored
+
+    family->setCurrentIndex(0);
+    Q_EMIT family->activated(0);
+    EXPECT_EQ(m_sheet->Settings().GetAddressFamily(), 4);
+    EXPECT_FALSE(Field(2, 1077)->isEnabled());
+}
+
 TEST_F(SettingsSheetTest, TickedServerCheckTestsAfterChangesAndActivations)
 {
     velt::testing::TcpPeer server(velt::testing::TcpPeer::Mode::Silent);

@@ -1,6 +1,7 @@
 // The real program on a real X server: Xvfb with trayer as notification area,
 // driven by xdotool like a user, against the real web space on loopback.
 #include "platform/registry/Registry.h"
+#include "tarnwick/cycle/tests/CycleTestSupport.h"
 #include "tarnwick/settings/CRedirectSettings.h"
 #include "tarnwick/settings/ProductKey.h"
 #include "testing/ChildProcess.h"
@@ -101,19 +102,6 @@ protected:
         ASSERT_TRUE(settings.SaveToRegistry(kProductKey));
     }
 
-    // The record does not load this value: read it as stored.
-    static std::string StoredLocalServerName()
-    {
-        namespace reg = platform::registry;
-        reg::HKEY key = nullptr;
-        std::string value;
-        if (reg::RegOpenKey(reg::Root::CurrentUser, kProductKey, reg::Access::Read, &key) == reg::kSuccess) {
-            reg::RegQueryString(key, "LocalServerName", &value);
-            reg::RegCloseKey(key);
-        }
-        return value;
-    }
-
     std::string Log(const std::string& name = "tarnwick.log") const
     {
         return velt::testing::ReadTextFile(logs.file(name));
@@ -190,7 +178,7 @@ TEST_F(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     EXPECT_GT(std::filesystem::exists(shot) ? std::filesystem::file_size(shot) : 0, 1000u) << shot;
 
     // The icon's menu, "B&eenden" by its mnemonic, with the window still shown: the program ends and saves.
-    EXPECT_EQ(StoredLocalServerName(), "") << "nothing saved before the end";
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "") << "nothing saved before the end";
     bool ended = false;
     // The icon's window as found while it was the only one: the main window has the same class now.
     for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
@@ -206,7 +194,7 @@ TEST_F(DesktopEndToEndTest, IconOpensTheWindowWhichUploadsThePage)
     ASSERT_TRUE(ended) << "the icon menu's B&eenden ends the program\n" << Log();
     EXPECT_TRUE(WIFEXITED(tarnwick.exitStatus()));
     EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0) << Log();
-    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1") << "ending saves the settings";
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "127.0.0.1") << "ending saves the settings";
 }
 
 // A desktop log-out on Wayland or through systemd sends only the signal: the window program stops as the headless
@@ -218,10 +206,10 @@ TEST_F(DesktopEndToEndTest, WindowModeEndsOnSigtermAndSavesItsSettings)
     ChildProcess tarnwick({TARNWICK_PROGRAM}, logs.file("tarnwick.log"));
     ASSERT_TRUE(WaitUntil([&] { return ftp.readFile("index.htm").find("127.0.0.1") != std::string::npos; })) << Log();
     ASSERT_TRUE(tarnwick.running()) << Log();
-    EXPECT_EQ(StoredLocalServerName(), "") << "nothing saved before the end";
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "") << "nothing saved before the end";
     ::kill(tarnwick.pid(), SIGTERM);
     ASSERT_TRUE(WaitUntil([&] { return !tarnwick.running(); }, std::chrono::seconds(5)));
     EXPECT_TRUE(WIFEXITED(tarnwick.exitStatus()));
     EXPECT_EQ(WEXITSTATUS(tarnwick.exitStatus()), 0);
-    EXPECT_EQ(StoredLocalServerName(), "127.0.0.1");
+    EXPECT_EQ(tarnwick::test::StoredLocalServerName(), "127.0.0.1");
 }

@@ -217,6 +217,14 @@ TEST_F(MainWindowTest, LabelsAndFieldsFollowTheCycle)
     QTest::mouseClick(Control<QPushButton>(1019), Qt::LeftButton);
     EXPECT_EQ(Label(1019), QStringLiteral("&Start"));
     EXPECT_TRUE(Control(1017)->isEnabled());
+
+    // The longest IPv6 address fits its field, and its tooltip names it.
+    const QString longest = QStringLiteral("2001:db8:1234:5678:9abc:def0:1234:5678");
+    Window().SetLocalAddress(longest.toStdString());
+    auto* local = Control<QLineEdit>(1000);
+    EXPECT_EQ(local->text(), longest);
+    EXPECT_EQ(local->toolTip(), longest);
+    EXPECT_GE(local->minimumWidth(), local->fontMetrics().horizontalAdvance(longest));
 }
 
 TEST_F(MainWindowTest, PendingStartHidesWithoutTheQuestion)
