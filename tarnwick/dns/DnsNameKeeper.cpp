@@ -64,6 +64,12 @@ DnsStepResult KeepNameCurrent(const DnsNameSettings& settings, const std::string
         result.lines.push_back("DNS-Name " + settings.name + " konnte nicht geprüft werden: " + published.error);
         return result;
     }
+    // The other family's record is left alone; visitors may still be sent there.
+    const std::string otherType = type == "A" ? "AAAA" : "A";
+    const PublishedRecords other = LookUpPublished(settings.name, otherType, settings.checkServer);
+    if (other.answered && !other.addresses.empty())
+        result.lines.push_back("Hinweis: DNS-Name " + settings.name + " hat auch einen " + otherType + "-Eintrag ("
+                               + Joined(other.addresses) + "); er wird nicht geändert.");
     if (published.addresses == std::vector<std::string> {canonical}) {
         result.current = true;
         result.lines.push_back("DNS-Name " + settings.name + " zeigt bereits auf " + canonical

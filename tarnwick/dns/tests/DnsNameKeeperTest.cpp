@@ -90,6 +90,16 @@ TEST_F(DnsNameKeeperTest, SignedUpdatesOnlyWhenThePublishedRecordDiffers)
     EXPECT_FALSE(refused.current);
     EXPECT_TRUE(Says(refused, "(BADSIG)")) << refused.lines.back();
     EXPECT_FALSE(refused.heldBack); // a refused signed update is tried again
+
+    // A record of the other family is left alone, and said.
+    ASSERT_TRUE(SendDnsUpdate("home.example.test", "2001:db8::7", m_bind.endpoint(), BindServer::kKey256).updated);
+    const DnsStepResult withOther = Step(m_service.settings, "198.51.100.20", kStart);
+    EXPECT_TRUE(withOther.current);
+    ASSERT_EQ(withOther.lines.size(), 2u);
+    EXPECT_EQ(withOther.lines[0],
+              "Hinweis: DNS-Name home.example.test hat auch einen AAAA-Eintrag (2001:db8::7); er wird nicht geändert.");
+    EXPECT_EQ(LookUpPublished("home.example.test", "AAAA", m_bind.endpoint()).addresses,
+              std::vector<std::string> {"2001:db8::7"});
 }
 
 TEST_F(DnsNameKeeperTest, UpdateServiceIsAskedOncePerChangeAndItsAnswersAreObeyedAcrossRuns)
