@@ -44,6 +44,8 @@ void CPropPageRedirectFrom::OnSetActive()
 void CPropPageRedirectFrom::Fill()
 {
     m_ui->idc_1049->setText(QString::fromStdString(m_pSettings->GetRedirectUrl()));
+    // Only the DNS name kept current: the page's address is not used.
+    m_ui->idc_1049->setEnabled(m_pSettings->IsRedirectPageOn());
     UpdateModified();
 }
 

@@ -6,6 +6,7 @@
 #include "tarnwick/widgets/sheet/CPropPageAllgemein.h"
 #include "tarnwick/widgets/sheet/CPropPageAutoDial.h"
 #include "tarnwick/widgets/sheet/CPropPageBackupValues.h"
+#include "tarnwick/widgets/sheet/CPropPageDnsName.h"
 #include "tarnwick/widgets/sheet/CPropPageRedirectFrom.h"
 #include "tarnwick/widgets/sheet/CPropPageRedirectTo.h"
 #include "tarnwick/widgets/sheet/CPropPageUpload.h"
@@ -28,6 +29,7 @@ CPropSheetRedirectProperties::CPropSheetRedirectProperties(const QString& title,
     , m_redirectTo(new CPropPageRedirectTo)
     , m_upload(new CPropPageUpload)
     , m_backup(new CPropPageBackupValues)
+    , m_dnsName(new CPropPageDnsName)
     , m_tabs(new QTabWidget(this))
     , m_buttons(new QDialogButtonBox(this))
     , m_startPage(startPage)
@@ -41,7 +43,7 @@ CPropSheetRedirectProperties::CPropSheetRedirectProperties(const QString& title,
     // The title bar's question mark, where the window manager offers one.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
 
-    m_pages = {m_general, m_redirectFrom, m_redirectTo, m_upload, m_backup, m_autoDial};
+    m_pages = {m_general, m_redirectFrom, m_redirectTo, m_upload, m_backup, m_autoDial, m_dnsName};
     m_tabs->setObjectName(QStringLiteral("tabs"));
     m_tabs->setUsesScrollButtons(false); // every caption in full
     for (CSettingsPage* page : m_pages) {

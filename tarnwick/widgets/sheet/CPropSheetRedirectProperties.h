@@ -16,6 +16,7 @@ namespace tarnwick {
 class CPropPageAllgemein;
 class CPropPageAutoDial;
 class CPropPageBackupValues;
+class CPropPageDnsName;
 class CPropPageRedirectFrom;
 class CPropPageRedirectTo;
 class CPropPageUpload;
@@ -30,8 +31,8 @@ class CPropSheetRedirectProperties : public QDialog
     Q_OBJECT
 
 public:
-    // Tab indexes: 0 general, 1 redirect-from, 2 redirect-to, 3 upload, 4 backup, 5 auto-dial.
-    enum Page { kGeneral = 0, kRedirectFrom, kRedirectTo, kUpload, kBackup, kAutoDial };
+    // Tab indexes: 0 general, 1 redirect-from, 2 redirect-to, 3 upload, 4 backup, 5 auto-dial, 6 DNS name.
+    enum Page { kGeneral = 0, kRedirectFrom, kRedirectTo, kUpload, kBackup, kAutoDial, kDnsName };
 
     CPropSheetRedirectProperties(const QString& title, QWidget* parent, int startPage, SheetEnvironment environment);
     ~CPropSheetRedirectProperties() override;
@@ -69,6 +70,7 @@ private:
     CPropPageRedirectTo* m_redirectTo = nullptr;
     CPropPageUpload* m_upload = nullptr;
     CPropPageBackupValues* m_backup = nullptr;
+    CPropPageDnsName* m_dnsName = nullptr;
     std::vector<CSettingsPage*> m_pages; // in tab order
     QTabWidget* m_tabs = nullptr;
     QDialogButtonBox* m_buttons = nullptr;

@@ -1,5 +1,7 @@
 #include "tarnwick/widgets/sheet/PageWhatsThis.h"
 
+#include "tarnwick/widgets/sheet/DnsNamePageIds.h"
+
 namespace tarnwick {
 
 namespace {
@@ -93,6 +95,31 @@ constexpr WhatsThisEntry kAutoDial[] = {
     {1062, "Wählt die Verbindung an und prüft, ob danach der Server der Url erreichbar ist."},
 };
 
+constexpr WhatsThisEntry kDnsName[] = {
+    {kIdcDnsKind,
+     "Wie der DNS-Name aktuell gehalten wird: aus, über einen dyndns2-Dienst (Anmeldung mit Benutzername und "
+     "Passwort) oder direkt beim DNS-Server der Zone mit einem TSIG-Schlüssel (RFC 2136)."},
+    {kIdcDnsName, "Der vollständige DNS-Name, der auf diesen Computer zeigen soll, zum Beispiel heim.example.org."},
+    {kIdcDnsServer,
+     "dyndns2: der Update-Dienst als Host[:Port] (https). RFC 2136: der primäre DNS-Server der Zone als "
+     "Host[:Port] (Port 53, wenn keiner genannt ist)."},
+    {kIdcDnsUser, "Der Benutzername beim dyndns2-Dienst."},
+    {kIdcDnsPassword, "Das Passwort beim dyndns2-Dienst. Es wird verschlüsselt gespeichert."},
+    {kIdcDnsPasswordConfirm, "Geben Sie das Passwort zur Bestätigung noch einmal ein."},
+    {kIdcDnsKey,
+     "Der TSIG-Schlüssel für die Aktualisierung beim DNS-Server als hmac-sha256:Schlüsselname:Base64-Geheimnis "
+     "(auch hmac-sha512). Er wird verschlüsselt gespeichert und nicht in die Sicherungsdatei geschrieben."},
+    {kIdcDnsCheckServer,
+     "Der DNS-Server, der nach dem veröffentlichten Eintrag gefragt wird, als Host[:Port]. Leer: die zuständigen "
+     "Server der Zone (ihre NS-Einträge), nie ein zwischenspeichernder Resolver."},
+    {kIdcRedirectPage,
+     "Ist das Feld angekreuzt, wird die Umleitwebseite wie bisher geprüft und hochgeladen. Ohne Kreuz hält "
+     "Tarnwick nur den DNS-Namen aktuell; die Seiten für die Umleitwebseite werden dann nicht gebraucht."},
+    {kIdcDnsCheckNow,
+     "Fragt den zuständigen DNS-Server mit den Werten dieser Seite, worauf der Name jetzt zeigt (A- und "
+     "AAAA-Eintrag). Gespeichert wird dabei nichts."},
+};
+
 } // namespace
 
 WhatsThisTable GeneralPageWhatsThis()
@@ -123,6 +150,11 @@ WhatsThisTable BackupPageWhatsThis()
 WhatsThisTable AutoDialPageWhatsThis()
 {
     return kAutoDial;
+}
+
+WhatsThisTable DnsNamePageWhatsThis()
+{
+    return kDnsName;
 }
 
 } // namespace tarnwick

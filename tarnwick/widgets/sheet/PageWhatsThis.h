@@ -11,5 +11,6 @@ WhatsThisTable RedirectToPageWhatsThis();
 WhatsThisTable UploadPageWhatsThis();
 WhatsThisTable BackupPageWhatsThis();
 WhatsThisTable AutoDialPageWhatsThis();
+WhatsThisTable DnsNamePageWhatsThis();
 
 } // namespace tarnwick

@@ -53,7 +53,7 @@ TEST_P(HelpPages, PageIsThereAndItsLinksLeadSomewhere)
 INSTANTIATE_TEST_SUITE_P(Topics, HelpPages,
                          ::testing::Values("tarnwick.htm", "OptionsAllgemein.htm", "OptionsRedirectFrom.htm",
                                            "OptionsRedirectTo.htm", "OptionsUpload.htm", "OptionsBackupSetup.htm",
-                                           "OptionsAutodial.htm"),
+                                           "OptionsAutodial.htm", "OptionsDnsName.htm"),
                          [](const auto& info) {
                              std::string name = info.param;
                              return name.substr(0, name.find('.'));

@@ -117,17 +117,18 @@ CRedirectSettings WithLocalServer(uint16_t port)
 
 } // namespace
 
-TEST_F(SettingsSheetTest, SixPagesInTabOrderOpenedOnTheAskedTab)
+TEST_F(SettingsSheetTest, SevenPagesInTabOrderOpenedOnTheAskedTab)
 {
     CPropSheetRedirectProperties& sheet = Open(CPropSheetRedirectProperties::kUpload);
     auto* tabs = sheet.findChild<QTabWidget*>(QStringLiteral("tabs"));
-    ASSERT_EQ(tabs->count(), 6);
+    ASSERT_EQ(tabs->count(), 7);
     const QStringList captions {QStringLiteral("Allgemein"),
                                 QStringLiteral("Umleitung von..."),
                                 QStringLiteral("Umleitung nach..."),
                                 QStringLiteral("Hochladen..."),
                                 QStringLiteral("Sicherung/Programmupdate..."),
-                                QStringLiteral("Anwahl...")};
+                                QStringLiteral("Anwahl..."),
+                                QStringLiteral("DNS-Name...")};
     for (int i = 0; i < tabs->count(); ++i)
         EXPECT_EQ(tabs->tabText(i), captions[i]);
     EXPECT_EQ(sheet.GetActiveIndex(), 3);
@@ -140,7 +141,7 @@ TEST_F(SettingsSheetTest, SixPagesInTabOrderOpenedOnTheAskedTab)
 
     EXPECT_EQ(Open(CPropSheetRedirectProperties::kAutoDial).GetActiveIndex(), 5);
     // An index the sheet does not offer opens the first page.
-    EXPECT_EQ(Open(6).GetActiveIndex(), 0);
+    EXPECT_EQ(Open(7).GetActiveIndex(), 0);
 }
 
 TEST_F(SettingsSheetTest, OkOnlyAfterARealChangeAndUncheckingKeepsIt)
