@@ -14,7 +14,7 @@ namespace tarnwick {
 class TARNWICK_EXPORT CycleServices
 {
 public:
-    CycleServices() = default;
+    CycleServices();
     ~CycleServices(); // the dial-up library goes
     CycleServices(const CycleServices&) = delete;
     CycleServices& operator=(const CycleServices&) = delete;
