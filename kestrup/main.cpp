@@ -5,6 +5,7 @@
 #include "kestrup/KestrupUsage.h"
 #include "kestrup/ProgramShutdown.h"
 #include "platform/installer/InstallJournal.h"
+#include "platform/system/DisplayEnvironment.h"
 #include "platform/system/ProgramDirectory.h"
 #include "tarnwick/resources/ServiceHost.h"
 
@@ -20,17 +21,6 @@
 #include <memory>
 
 namespace {
-
-// Whether a window can be shown: a display, or a platform chosen explicitly.
-bool HasDisplay()
-{
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
 
 void LoadGermanQtTexts(QApplication& app)
 {
@@ -66,7 +56,7 @@ int main(int argc, char** argv)
         // a display (a server with a headless Tarnwick) it goes to standard error.
         std::unique_ptr<QApplication> app;
         const bool ended = kestrup::QuitProgram(kestrupApp.m_strProgram, [&](const std::string& message) {
-            if (!HasDisplay()) {
+            if (!platform::HasDisplay()) {
                 std::fprintf(stderr, "%s: %s\n", kestrup::kAppName, message.c_str());
                 return;
             }

@@ -10,6 +10,7 @@
 #include "tarnwick/widgets/sheet/PropertySheetOpener.h"
 #include "tarnwick/widgets/window/CRedirectMainDlg.h"
 
+#include "platform/system/DisplayEnvironment.h"
 #include "platform/window/TitleWindow.h"
 
 #include <QApplication>
@@ -18,24 +19,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-bool HasDisplay()
-{
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 extern "C" __attribute__((visibility("default"))) int
 TarnwickWindowMain(tarnwick::CRedirectApp* program, platform::TitleWindow* title, bool pending, int argc, char** argv)
 {
-    if (!HasDisplay()) {
+    if (!platform::HasDisplay()) {
         std::fprintf(stderr,
                      "tarnwick: Kein Bildschirm gefunden. Ohne Fenster: \"tarnwick --headless\" "
                      "(periodisch) oder \"tarnwick --once\" (ein Durchlauf).\n");

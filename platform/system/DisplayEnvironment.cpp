@@ -1,0 +1,18 @@
+#include "platform/system/DisplayEnvironment.h"
+
+#include <cstdlib>
+#include <initializer_list>
+
+namespace platform {
+
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace platform
