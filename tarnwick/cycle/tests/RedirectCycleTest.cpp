@@ -110,15 +110,21 @@ protected:
         PumpUntil([] { return RedirectCycle::RunningWorkers() == 0; }, std::chrono::seconds(15));
     }
 
+    // The context of a cycle against the test's own address service.
+    RedirectCycle::Context LocalContext(std::chrono::milliseconds firstRetry = std::chrono::seconds(30))
+    {
+        RedirectCycle::Context context;
+        context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
+        context.programDirectory = tarnwick::test::BuildProgramDirectory();
+        context.version = "1.4.44";
+        context.firstRetry = firstRetry;
+        return context;
+    }
+
     RedirectCycle& Cycle()
     {
-        if (!m_cycle) {
-            RedirectCycle::Context context;
-            context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
-            context.programDirectory = tarnwick::test::BuildProgramDirectory();
-            context.version = "1.4.44";
-            UseContext(std::move(context));
-        }
+        if (!m_cycle)
+            UseContext(LocalContext());
         return *m_cycle;
     }
 
@@ -548,11 +554,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RedirectCycleTest, FailedPeriodicCycleIsRetriedSoonerUntilItSucceeds)
 {
-    RedirectCycle::Context context;
-    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
-    context.programDirectory = tarnwick::test::BuildProgramDirectory();
-    context.firstRetry = std::chrono::milliseconds(200);
-    UseContext(std::move(context));
+    UseContext(LocalContext(std::chrono::milliseconds(200)));
     m_settings.SetPassword("falsch"); // every upload fails
     Cycle().StartPeriodic();
     ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
@@ -662,11 +664,7 @@ TEST_F(RedirectCycleTest, AddressChangeRunsACycleOnlyWhileRedirectingPeriodicall
 
 TEST_F(RedirectCycleTest, CancelEndsTheRetriesAndTheRegularPeriodGoesOn)
 {
-    RedirectCycle::Context context;
-    context.clientIpUrl = m_nginx->url("/Tarnwick/GetClientIP.asp?TextOnly=1");
-    context.programDirectory = tarnwick::test::BuildProgramDirectory();
-    context.firstRetry = std::chrono::seconds(5);
-    UseContext(std::move(context));
+    UseContext(LocalContext(std::chrono::seconds(5)));
     m_settings.SetPassword("falsch");
     Cycle().StartPeriodic();
     ASSERT_TRUE(PumpUntil([&] { return m_outcomes.size() == 1; }));
