@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <tuple>
 
 namespace tarnwick {
@@ -14,7 +15,7 @@ TEST(DnsValueRules, NamesEndpointsAndKeysAreTakenOrRefusedAsTheSettingsDescribe)
     struct Row
     {
         const char* setting;
-        const char* value;
+        std::string value;
         bool taken;
     };
     const Row rows[] = {
@@ -29,7 +30,7 @@ TEST(DnsValueRules, NamesEndpointsAndKeysAreTakenOrRefusedAsTheSettingsDescribe)
         {"DnsName", "home_1.example.org", false},
         {"DnsName", "192.0.2.1", false},
         {"DnsName", "http://home.example.org/", false},
-        {"DnsName", (std::string(64, 'a') + ".example.org").c_str(), false},
+        {"DnsName", std::string(64, 'a') + ".example.org", false}, // a label over 63 characters
         {"DnsServer", "ns1.example.org", true},
         {"DnsServer", "ns1.example.org:5353", true},
         {"DnsServer", "127.0.0.1:53", true},
